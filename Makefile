@@ -1,0 +1,38 @@
+# Zumbrix: top-level commands.
+#   make run   installs what is missing, builds and plays the demo
+#   make test  installs what is missing, builds, and runs the whole suite
+#              (normal build, AddressSanitizer+UBSan build, short fuzz runs)
+#              under one Xvfb
+
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+JOBS       ?= $(shell nproc)
+ARGS       ?=
+
+.PHONY: all deps build build-asan run test bench clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD) -j$(JOBS)
+
+build-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_COMPILER=clang \
+	      -DCMAKE_CXX_COMPILER=clang++ -DZUMBRIX_SANITIZE=ON -DZUMBRIX_FUZZ=ON
+	cmake --build $(ASAN_BUILD) -j$(JOBS)
+
+run: build
+	./$(BUILD)/zumbrix $(ARGS)
+
+test: build build-asan
+	xvfb-run -a -s "-screen 0 1280x1024x24" bash scripts/run-tests $(BUILD) $(ASAN_BUILD)
+
+bench: build
+	bash scripts/run-benchmarks $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

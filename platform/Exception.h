@@ -1,0 +1,27 @@
+// The one exception base of the engine: it carries a message and nothing else.
+// Every error class (EStreamError, ETextureExeption, ...) derives from it.
+#pragma once
+
+#include <exception>
+#include <string>
+#include <utility>
+
+class Exception : public std::exception {
+public:
+    explicit Exception(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& Message() const noexcept { return message_; }
+
+private:
+    std::string message_;
+};
+
+// Declares an error class that only passes its message on to its base.
+#define ZUMBRIX_EXCEPTION(Name, Base)                                                                        \
+    class Name : public Base {                                                                               \
+    public:                                                                                                  \
+        using Base::Base;                                                                                    \
+    }
+
+// Errors of the platform layer itself (missing resource, bad command line).
+ZUMBRIX_EXCEPTION(EPlatformError, Exception);

@@ -1,0 +1,128 @@
+// mirel pack / list / extract / verify: build and inspect packed archives.
+#include "tools/mirel/Mirel.h"
+
+#include "data/ZLBArchive.h"
+#include "data/ZLBArchiveWriter.h"
+#include "platform/Format.h"
+
+#include <cstdio>
+#include <fnmatch.h>
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+    size_t cut = path.find_last_of('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+const char* kPackUsage = "pack OUT.pck [--store GLOB]... [--raw-directory] FILE...";
+
+int Pack(const MirelArgs& args) {
+    std::string out;
+    std::vector<std::string> globs, files;
+    bool rawDirectory = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--store") {
+            if (++i >= args.size()) return MirelUsage(kPackUsage);
+            globs.push_back(args[i]);
+        } else if (a == "--raw-directory") {
+            rawDirectory = true;
+        } else if (out.empty()) {
+            out = a;
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (out.empty()) return MirelUsage(kPackUsage);
+    std::string temp = out + ".partial";
+    try {
+        TFileStream output(temp, TFileStream::fmCreate);
+        TZLBArchiveWriter writer(output);
+        for (const std::string& file : files) {
+            std::string name = BaseName(file);
+            bool store = false;
+            for (const std::string& g : globs) store = store || fnmatch(g.c_str(), name.c_str(), 0) == 0;
+            TFileStream input(file, TFileStream::fmOpenRead);
+            writer.AddMemberFromStream(name, input, store);
+        }
+        writer.Finish(rawDirectory);
+    } catch (...) {
+        std::remove(temp.c_str());
+        throw;
+    }
+    if (std::rename(temp.c_str(), out.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return MirelFail(Format("Cannot write file \"%s\"", out.c_str()));
+    }
+    return 0;
+}
+
+int List(const MirelArgs& args) {
+    if (args.size() != 1) return MirelUsage("list ARCHIVE");
+    TFileStream input(args[0], TFileStream::fmOpenRead);
+    TZLBArchive archive;
+    archive.OpenStream(input);
+    for (int i = 0; i < archive.EntryCount(); ++i) {
+        TZLBEntry e = archive.GetEntry(i);
+        std::printf("%d\t%s\t%u\t%u\t%s\t%08x\n", i, e.Name().c_str(), e.size, e.storedSize,
+                    e.stored ? "stored" : "deflated", e.crc);
+    }
+    return 0;
+}
+
+const char* kExtractUsage = "extract ARCHIVE NAME [-o FILE] [--check-crc]";
+
+int Extract(const MirelArgs& args) {
+    std::vector<std::string> positional;
+    std::string outFile;
+    bool checkCrc = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o") {
+            if (++i >= args.size()) return MirelUsage(kExtractUsage);
+            outFile = args[i];
+        } else if (args[i] == "--check-crc") {
+            checkCrc = true;
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) return MirelUsage(kExtractUsage);
+    TFileStream input(positional[0], TFileStream::fmOpenRead);
+    TZLBArchive archive;
+    archive.OpenStream(input);
+    archive.CheckCRC = checkCrc;
+    int index = archive.IndexOf(positional[1]);
+    if (index < 0) return MirelFail(Format("Couldn't open the file named %s", positional[1].c_str()));
+    // Extract into memory first so that a failure leaves nothing behind.
+    TMemoryStream member;
+    archive.ExtractStream(member, index);
+    if (outFile.empty()) {
+        if (member.Size() > 0 && std::fwrite(member.Memory(), 1, member.Size(), stdout) != size_t(member.Size()))
+            return MirelFail("Stream write error");
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    WriteFileAtomically(outFile, member.Memory(), static_cast<size_t>(member.Size()));
+    return 0;
+}
+
+int Verify(const MirelArgs& args) {
+    if (args.size() != 1) return MirelUsage("verify ARCHIVE");
+    TFileStream input(args[0], TFileStream::fmOpenRead);
+    TZLBArchive archive;
+    archive.OpenStream(input);
+    archive.CheckCRC = true;
+    for (int i = 0; i < archive.EntryCount(); ++i) {
+        TMemoryStream member;
+        archive.ExtractStream(member, i);
+    }
+    std::printf("ok %d members\n", archive.EntryCount());
+    return 0;
+}
+
+MirelCommandRegistration pack("pack", kPackUsage, Pack);
+MirelCommandRegistration list("list", "list ARCHIVE", List);
+MirelCommandRegistration extract("extract", kExtractUsage, Extract);
+MirelCommandRegistration verify("verify", "verify ARCHIVE", Verify);
+
+} // namespace
