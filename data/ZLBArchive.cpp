@@ -218,6 +218,12 @@ int TZLBArchive::IndexOf(const std::string& name) const {
     return -1;
 }
 
+int64_t TZLBArchive::MaxPlausibleSize(const TZLBEntry& entry) const {
+    if (!source_) return 0;
+    int64_t room = std::max<int64_t>(0, source_->GetSize() - static_cast<int64_t>(entry.offset));
+    return entry.stored ? room : room * kMaxInflateRatio + kPiece;
+}
+
 TZLBEntry TZLBArchive::GetEntry(int index) const {
     if (index < 0 || index >= EntryCount()) throw EZLBArchiveError("Index out of bounds");
     return entries_[static_cast<size_t>(index)];

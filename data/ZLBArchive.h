@@ -70,6 +70,10 @@ public:
     // Writes member index's bytes into destination at its position.
     void ExtractStream(TStream& destination, int index);
     const TZLBTrailer& Trailer() const { return trailer_; }
+    // The most bytes the entry's stored form could really expand to, given
+    // where it starts in the source: a bound for callers that size a buffer
+    // from the entry's claimed size.
+    int64_t MaxPlausibleSize(const TZLBEntry& entry) const;
 
     bool CheckCRC = false;
     bool SavePaths = false;
