@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "platform/RefCounted.h"
+
 // Where the timer reads its counter. The default reads the platform counter
 // (platform/Ticks.h); tests hand in their own source to drive the clock.
 class TTickSource {
@@ -17,13 +19,10 @@ public:
 // The platform's monotonic counter.
 TTickSource& PlatformTickSource();
 
-// The demo clock as the rest of the system sees it. Reference counted: an
-// object lives while references exist (AddRef/Release, starting from 0).
-class ITimer {
+// The demo clock as the rest of the system sees it (a reference-counted
+// interface; hold it in a TRefPtr<ITimer>).
+class ITimer : public virtual IInterface {
 public:
-    virtual uint32_t AddRef() = 0;
-    virtual uint32_t Release() = 0; // deletes the object when the count reaches 0
-
     virtual void Reset() = 0;
     virtual void Advance() = 0;
     // Advance, then add the duration from before the call to the new duration.
@@ -40,10 +39,10 @@ public:
     virtual int32_t GetFrameCount() = 0;
 
 protected:
-    virtual ~ITimer() = default;
+    ~ITimer() override = default;
 };
 
-class THiResTimer : public ITimer {
+class THiResTimer : public TInterfacedObject, public ITimer {
 public:
     static constexpr int kRingSize = 128;
 
@@ -51,9 +50,6 @@ public:
     // the timer.
     explicit THiResTimer(TTickSource& ticks = PlatformTickSource());
     ~THiResTimer() override = default;
-
-    uint32_t AddRef() override;
-    uint32_t Release() override;
 
     void Reset() override;
     void Advance() override;
@@ -74,7 +70,6 @@ public:
 
 private:
     TTickSource& ticks_;
-    uint32_t refCount_ = 0;
     float recent_[kRingSize] = {}; // the last 128 durations
     float recentSum_ = 0.0f;       // running sum of the ring
     int32_t ringIndex_ = 0;        // slot written last
