@@ -80,4 +80,10 @@ public:
     TAnimKeyList Keys;
     std::vector<TAnimValue> Values; // result of the last Evaluate (only Value is written)
     uint8_t Kind = akTcbSpline;
+
+private:
+    void CopyKeyValues(const TAnimKey* key);
+    void EvaluateCardinal(double x, TAnimKey* p, TAnimKey* a, TAnimKey* b, TAnimKey* n, int32_t slots);
+    void EvaluateTcb(double x, TAnimKey* p, TAnimKey* a, TAnimKey* b, TAnimKey* n, int32_t slots);
+    void EvaluateQuatSpline(double x, TAnimKey* p, TAnimKey* a, TAnimKey* b, TAnimKey* n);
 };
