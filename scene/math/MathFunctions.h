@@ -36,7 +36,8 @@ double IntPower(double base, int32_t n);
 // NaN, which callers that must not produce NaN check for themselves.
 double Power(double base, double exponent);
 
-// x - p * trunc(x / p): the remainder carries the sign of x. Both precisions
+// x - p * trunc(x / p): the remainder carries the sign of x (p == 0 gives NaN,
+// so callers check the period). Both precisions
 // exist because callers such as the key-frame animation compute in 32 bits.
 float FloatRemainder(float x, float p);
 double FloatRemainder(double x, double p);
