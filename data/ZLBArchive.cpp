@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <zlib.h>
 
 namespace {
@@ -241,8 +242,35 @@ void TZLBArchive::ExtractStream(TStream& destination, int index) {
         if (entry.offset > sourceSize) throw corrupt();
         uint8_t piece[kPiece];
         int64_t done = 0;
-        if (entry.stored) {
-            if (total > sourceSize - static_cast<int64_t>(entry.offset)) throw corrupt();
+        auto* memory = dynamic_cast<TMemoryStream*>(&destination);
+        if (entry.stored && total > sourceSize - static_cast<int64_t>(entry.offset)) throw corrupt();
+        if (!entry.stored && total > MaxPlausibleSize(entry)) throw corrupt(); // could never inflate that far
+        if (memory && total > 0) {
+            // Produce straight into the destination's memory in large steps
+            // (small output steps would cost zlib its fast path), then report
+            // the same 4096-byte progress steps as the piecewise path.
+            int64_t start = memory->GetPosition();
+            if (memory->Size() < start + total) memory->SetSize(start + total);
+            std::unique_ptr<Inflater> inflater;
+            if (entry.stored) source.SetPosition(entry.offset);
+            else inflater = std::make_unique<Inflater>(source, entry.offset);
+            constexpr int64_t kStep = 1 << 20;
+            int64_t reported = 0;
+            while (done < total) {
+                int64_t n = std::min(kStep, total - done);
+                uint8_t* out = memory->Memory() + start + done;
+                bool ok = inflater ? inflater->Produce(out, n) : source.Read(out, n) == n;
+                if (!ok) throw corrupt();
+                done += n;
+                memory->SetPosition(start + done);
+                if (OnProgress) {
+                    while (reported < done) {
+                        reported = std::min(reported + kPiece, done);
+                        Progress(caption, static_cast<int>(reported * 100 / total));
+                    }
+                }
+            }
+        } else if (entry.stored) {
             source.SetPosition(entry.offset);
             while (done < total) {
                 int64_t n = std::min(kPiece, total - done);
