@@ -1,0 +1,129 @@
+// TXmlParser: the forgiving pull scanner that reads demo scripts.
+//
+// The scanner walks a private, zero-terminated copy of a document and reports
+// one part per Next call: a tag, a comment, a piece of text and so on, with its
+// name, content, attributes and its first and last byte position. It builds no
+// tree, keeps no element stack and never rejects a document: broken markup is
+// read by fixed lenient rules (an attribute written without a value is simply
+// dropped, an unterminated comment or quote swallows the rest of the text).
+// Every part is found in time linear in its length.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What the current part is.
+enum TXmlPartType {
+    ptNone,     // before the first part
+    ptXmlDecl,  // <?xml ... ?>
+    ptPI,       // <?target ... ?>
+    ptComment,  // <!-- ... -->
+    ptDtdc,     // <!DOCTYPE ...>
+    ptCData,    // <![CDATA[ ... ]]>
+    ptContent,  // text between tags
+    ptStartTag, // <name ...>
+    ptEmptyTag, // <name .../>
+    ptEndTag,   // </name>
+};
+
+// The name used for a part kind in tool output ("start", "comment", ...).
+const char* XmlPartTypeName(TXmlPartType type);
+
+// One attribute: a name/value pair.
+struct TAttr {
+    std::string Name;
+    std::string Value;
+};
+
+// The attributes of the current tag, sorted by name in byte order. A name
+// written twice has two entries; the first one written is found.
+class TAttrList {
+public:
+    void Clear() { items_.clear(); }
+    // Collects a pair; Sort puts the list in order once the tag is read.
+    void Add(std::string name, std::string value) { items_.push_back({std::move(name), std::move(value)}); }
+    void Sort();
+    // The value of the attribute with exactly this name, or the empty string
+    // when the tag has none (an empty value reads the same).
+    const std::string& Value(std::string_view name) const;
+    size_t Count() const { return items_.size(); }
+    const TAttr& operator[](size_t i) const { return items_[i]; }
+    std::vector<TAttr>& Items() { return items_; }
+
+private:
+    std::vector<TAttr> items_;
+};
+
+class TXmlParser {
+public:
+    TXmlParser() = default;
+
+    // Copies the text (up to its first zero byte) and forgets the previous
+    // document. Call Rewind before scanning.
+    void SetBuffer(std::string_view text);
+    // Positions the scanner before the first part.
+    void Rewind();
+    // Scans the next part and makes it current; false at the end of the text
+    // (the current part is then left as it was).
+    bool Next();
+
+    // The current part.
+    TXmlPartType CurPartType() const { return curPartType_; }
+    const std::string& CurName() const { return curName_; }
+    const std::string& CurContent() const { return curContent_; }
+    size_t CurStart() const { return curStart_; }
+    size_t CurFinal() const { return curFinal_; }
+    const TAttrList& CurAttr() const { return curAttr_; }
+
+    // The scanned text and its length (the terminating zero is at Size()).
+    const char* Buffer() const { return buffer_.c_str(); }
+    size_t Size() const { return buffer_.size(); }
+
+    // From the XML declaration, if one was scanned: the encoding ("UTF-8" when
+    // the declaration names none), the version and the standalone flag.
+    const std::string& DocEncoding() const { return encoding_; }
+    const std::string& DocVersion() const { return version_; }
+    bool DocStandalone() const { return standalone_; }
+
+    // Text content is trimmed and its whitespace runs collapsed while this is
+    // on (the default, and the only setting this system uses).
+    bool Normalize = true;
+
+private:
+    void ScanTag(size_t pos);
+    void ScanXmlDecl(size_t pos);
+    void ScanPI(size_t pos);
+    void ScanComment(size_t pos);
+    void ScanDoctype(size_t pos);
+    void ScanCData(size_t pos);
+    // Returns false when the text is empty after normalisation.
+    bool ScanText(size_t pos);
+    // Reads attributes from pos; returns where the reading stopped.
+    size_t ReadAttributes(size_t pos);
+    std::string ProcessAttrValue(std::string_view raw) const;
+    // The position of the ">" closing a construct whose closing sequence is
+    // `close`, searched from `from`; the last character if there is none.
+    size_t FindClose(size_t from, std::string_view close) const;
+    bool StartsWith(size_t pos, std::string_view prefix) const;
+
+    std::string buffer_;
+    size_t next_ = 0; // where the next part starts
+    std::string encoding_, version_;
+    bool standalone_ = false;
+
+    TXmlPartType curPartType_ = ptNone;
+    std::string curName_, curContent_;
+    size_t curStart_ = 0, curFinal_ = 0;
+    TAttrList curAttr_;
+};
+
+// Text helpers shared with the loader and tools.
+bool XmlIsWhitespace(unsigned char c); // tab, line feed, carriage return, space
+// Replaces the entity references lt, gt, amp, apos, quot and character
+// references (&#65; &#x41;) by their characters. A decimal reference that is
+// not a number becomes a space; a hexadecimal one becomes hexFallback.
+std::string XmlReplaceReferences(std::string_view text, char hexFallback);
+// Converts UTF-8 text to Windows-1252; characters it cannot hold become 191.
+std::string Utf8ToWindows1252(std::string_view text);
