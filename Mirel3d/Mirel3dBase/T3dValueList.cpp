@@ -65,16 +65,20 @@ void T3dValueList::SetElement(int32_t index, const void* source) {
 }
 
 // Widens every element by `number` zero values inserted before the value at
-// `position` of each element (position == ValueCount appends at the end).
+// `position` of each element; a position at or past the element's end
+// appends the zeros after its last value (what SetValueCount relies on).
 void T3dValueList::InsertValues(int32_t position, int32_t number) {
     if (ValueCount <= 0 || number <= 0) return;
     int32_t elements = Capacity / ValueCount;
     int32_t newCount = ValueCount + number;
     T3dValueArray wider(size_t(elements) * size_t(newCount), 0);
     size_t out = 0;
-    for (int32_t i = 0; i < elements * ValueCount; i++) {
-        if (i % ValueCount == position) out += size_t(number);
-        wider[out++] = Values[size_t(i)];
+    for (int32_t e = 0; e < elements; e++) {
+        for (int32_t j = 0; j < ValueCount; j++) {
+            if (j == position) out += size_t(number);
+            wider[out++] = Values[size_t(e) * size_t(ValueCount) + size_t(j)];
+        }
+        if (position >= ValueCount || position < 0) out += size_t(number);
     }
     Count = Count / ValueCount * newCount;
     ValueCount = newCount;
