@@ -2,7 +2,9 @@
 // scanner parts, dump a demo script's document model.
 #include "tools/mirel/Mirel.h"
 
+#include "data/FlexibleStream.h"
 #include "platform/Format.h"
+#include "script/FileXMLParser.h"
 #include "script/Parser.h"
 #include "script/XmlParser.h"
 
@@ -45,6 +47,174 @@ int Xml(const MirelArgs& args) {
     return 0;
 }
 
+const char* kScriptUsage = "script FILE [--data DIR | --archive PCK] [--value EFFECT NAME T]";
+
+std::string RecordJson(const TValueRecord* record) {
+    if (!record) return "null";
+    switch (record->Kind) {
+    case vkFloat:
+        return Format("{\"kind\": 2, \"float\": %s}", JsonFloat(record->Floats[0]).c_str());
+    case vkColor:
+        return Format("{\"kind\": 6, \"color\": [%s, %s, %s, %s]}", JsonFloat(record->Floats[0]).c_str(),
+                      JsonFloat(record->Floats[1]).c_str(), JsonFloat(record->Floats[2]).c_str(),
+                      JsonFloat(record->Floats[3]).c_str());
+    case vkText:
+        return "{\"kind\": 3, \"text\": " + JsonString(record->Text ? record->Text : "") + "}";
+    default:
+        return Format("{\"kind\": %d}", record->Kind);
+    }
+}
+
+const char* ControlKindText(uint8_t kind) {
+    switch (kind) {
+    case ckColor:
+        return "color";
+    case ckPos:
+        return "pos";
+    case ckEuler:
+        return "euler";
+    default:
+        return "float";
+    }
+}
+
+const char* ControlTypeText(uint8_t animKind) {
+    switch (animKind) {
+    case akLinear:
+        return "linear";
+    case akCardinalSpline:
+        return "spline";
+    default:
+        return "hold";
+    }
+}
+
+std::string ModelJson(const TFileXMLParser& script) {
+    std::string out = "{\"resources\": ";
+    if (const TResources* section = script.GetResources()) {
+        out += "{\"location_kind\": " + JsonString(section->LocationKind) +
+               ", \"path\": " + JsonString(section->Path) + ", \"items\": [";
+        for (size_t i = 0; i < section->Items.size(); ++i) {
+            const TResource& r = *section->Items[i];
+            out += i ? ", " : "";
+            out += "{\"kind\": " + JsonString(ResourceKindName(r.Kind)) +
+                   ", \"name\": " + JsonString(r.Name) + ", \"value\": " + JsonString(r.Value);
+            if (auto* t = dynamic_cast<const TTextureResource*>(&r))
+                out += Format(", \"smooth\": %s, \"repeat\": %s, \"fullscreen\": %s",
+                              t->Smooth ? "true" : "false", t->Repeat ? "true" : "false",
+                              t->Fullscreen ? "true" : "false");
+            out += "}";
+        }
+        out += "]}";
+    } else {
+        out += "null";
+    }
+    out += ", \"effects\": [";
+    for (size_t e = 0; e < script.Effects().size(); ++e) {
+        const TEffect& effect = *script.Effects()[e];
+        out += e ? ", " : "";
+        out += "{\"name\": " + JsonString(effect.Name) + ", \"class\": " + JsonString(effect.ClassName) +
+               ", \"properties\": [";
+        for (size_t i = 0; i < effect.Properties.Items.size(); ++i) {
+            const TProperty& p = *effect.Properties.Items[i];
+            out += i ? ", " : "";
+            out += "{\"name\": " + JsonString(p.Name) + ", ";
+            out +=
+                p.IsText ? "\"value\": " + JsonString(p.Text) : "\"resource\": " + JsonString(p.ResourceName);
+            out += "}";
+        }
+        out += "], \"controls\": [";
+        for (size_t i = 0; i < effect.Controls.Items.size(); ++i) {
+            const TControl& c = *effect.Controls.Items[i];
+            out += i ? ", " : "";
+            out += "{\"name\": " + JsonString(c.Name) + ", \"kind\": " + JsonString(ControlKindText(c.Kind)) +
+                   ", \"type\": " + JsonString(ControlTypeText(c.Anim.Kind)) +
+                   ", \"repeat\": " + (c.Anim.Repeat ? JsonFloat(c.Anim.RepeatStart) : std::string("null")) +
+                   ", \"keys\": [";
+            for (int32_t k = 0; k < c.Anim.Keys.Count(); ++k) {
+                const TAnimKey* key = c.Anim.Keys.Get(k);
+                out += k ? ", " : "";
+                out += "{\"time\": " + JsonFloat(key->Time) + ", \"values\": [";
+                for (size_t v = 0; v < key->Values.size(); ++v)
+                    out += (v ? ", " : "") + JsonFloat(static_cast<float>(key->Values[v].Value));
+                out += "]}";
+            }
+            out += "]}";
+        }
+        out += "]}";
+    }
+    out += "], \"parts\": [";
+    for (size_t i = 0; i < script.Parts().size(); ++i) {
+        const TPart& p = *script.Parts()[i];
+        out += i ? ", " : "";
+        out += "{\"name\": " + JsonString(p.Name) + ", \"prepare\": " + JsonFloat(p.Prepare) +
+               ", \"start\": " + JsonFloat(p.Start) + ", \"stop\": " + JsonFloat(p.Stop) +
+               ", \"unprepare\": " + JsonFloat(p.Unprepare) + "}";
+    }
+    out += "], \"errors\": [";
+    const std::vector<std::string>& lines = script.Errors()->Lines();
+    for (size_t i = 0; i < lines.size(); ++i)
+        out += (i ? ", " : "") + JsonString(lines[i]);
+    out += "]}\n";
+    return out;
+}
+
+int Script(const MirelArgs& args) {
+    std::string file, dataDir, archive, effectName, valueName, timeText;
+    bool value = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--data" && i + 1 < args.size()) {
+            dataDir = args[++i];
+        } else if (args[i] == "--archive" && i + 1 < args.size()) {
+            archive = args[++i];
+        } else if (args[i] == "--value" && i + 3 < args.size()) {
+            value = true;
+            effectName = args[++i];
+            valueName = args[++i];
+            timeText = args[++i];
+        } else if (file.empty() && args[i].rfind("--", 0) != 0) {
+            file = args[i];
+        } else {
+            return MirelUsage(kScriptUsage);
+        }
+    }
+    if (file.empty() || (!dataDir.empty() && !archive.empty())) return MirelUsage(kScriptUsage);
+    double time = 0;
+    if (value) time = StrToFloat(timeText);
+
+    // Where the script and its includes come from.
+    TFlexibleStream::ResetSettings();
+    std::string scriptName = file;
+    if (!archive.empty()) {
+        TFlexibleStream::OpenArchiveFile(archive);
+        TFlexibleStream::SetMode(lmPackage);
+    } else if (!dataDir.empty()) {
+        TFlexibleStream::SetDataRoot(dataDir);
+        TFlexibleStream::SetMode(lmFile);
+    } else {
+        // File mode with the script's folder as the path.
+        size_t slash = file.find_last_of('/');
+        TFlexibleStream::SetMode(lmFile);
+        if (slash != std::string::npos) {
+            TFlexibleStream::SetPath(file.substr(0, slash + 1));
+            scriptName = file.substr(slash + 1);
+        }
+    }
+
+    TFileXMLParser script;
+    script.LoadScript(scriptName);
+    if (!value) {
+        std::string json = ModelJson(script);
+        std::fwrite(json.data(), 1, json.size(), stdout);
+        return 0;
+    }
+    TEffect* effect = script.FindEffect(effectName);
+    if (!effect) return MirelFail(Format("The effect %s cant be found", effectName.c_str()));
+    std::printf("%s\n", RecordJson(effect->FindValue(valueName, time)).c_str());
+    return 0;
+}
+
+MirelCommandRegistration scriptCommand("script", kScriptUsage, Script);
 MirelCommandRegistration evalCommand("eval", "eval EXPR", Eval);
 MirelCommandRegistration xmlCommand("xml", "xml FILE", Xml);
 

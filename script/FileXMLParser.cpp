@@ -1,0 +1,315 @@
+// The demo script loader: dispatches the scanner's parts to the readers of
+// the resource section, effects, properties, controls and parts.
+#include "script/FileXMLParser.h"
+
+#include "data/FlexibleStream.h"
+#include "platform/DebugSink.h"
+#include "platform/Format.h"
+#include "script/XmlParser.h"
+
+namespace {
+
+bool IsTag(const TXmlParser& scanner) {
+    return scanner.CurPartType() == ptStartTag || scanner.CurPartType() == ptEmptyTag;
+}
+
+// Names of data files are compared by their letters without regard to case,
+// and "\" and "/" both separate folders.
+std::string IncludeKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key) {
+        if (c == '\\')
+            c = '/';
+        else if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return key;
+}
+
+std::string RemoveSpaces(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text)
+        if (c != ' ') out += c;
+    return out;
+}
+
+// The i-th field of a text whose fields are separated by single spaces (two
+// spaces in a row make an empty field); empty when there are fewer fields.
+std::string Field(const std::string& text, int index) {
+    size_t start = 0;
+    for (int i = 0; i < index; ++i) {
+        size_t space = text.find(' ', start);
+        if (space == std::string::npos) return std::string();
+        start = space + 1;
+    }
+    size_t end = text.find(' ', start);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+struct TControlKindRow {
+    const char* name;
+    int count;
+    uint8_t code;
+};
+// The fifth row, "dummy", behaves like a name the table does not know.
+const TControlKindRow kControlKinds[] = {
+    {"float", 1, ckFloat}, {"color", 4, ckColor}, {"pos", 3, ckPos}, {"euler", 3, ckEuler}};
+
+struct TControlTypeRow {
+    const char* name;
+    uint8_t animKind;
+};
+const TControlTypeRow kControlTypes[] = {
+    {"hold", akHold}, {"linear", akLinear}, {"spline", akCardinalSpline}};
+
+} // namespace
+
+TFileXMLParser::TFileXMLParser() : errors_(new TErrors) {
+    // Numbers are converted with "." as the decimal separator whatever the
+    // locale: every conversion here is locale-independent.
+}
+
+TEffect* TFileXMLParser::FindEffect(const std::string& name) const {
+    for (const auto& effect : effects_)
+        if (effect->Name == name) return effect.get();
+    return nullptr;
+}
+
+void TFileXMLParser::LoadScript(const std::string& name) {
+    // Refuse a file already being read: following it would never end.
+    std::string key = IncludeKey(name);
+    for (size_t i = 0; i < includeChain_.size(); ++i) {
+        if (IncludeKey(includeChain_[i]) != key) continue;
+        std::string chain;
+        for (size_t j = i; j < includeChain_.size(); ++j)
+            chain += includeChain_[j] + " -> ";
+        throw EScriptError(Format("Include cycle: %s%s", chain.c_str(), name.c_str()));
+    }
+    if (includeChain_.size() >= kMaxIncludeDepth)
+        throw EScriptError(Format("Includes nested too deeply at %s", name.c_str()));
+
+    std::string text;
+    {
+        TFlexibleStream stream(name);
+        int64_t size = stream.GetSize();
+        stream.SetPosition(0);
+        text.resize(static_cast<size_t>(size));
+        if (size > 0) stream.ReadBuffer(text.data(), size);
+    }
+    LoadScriptText(name, text);
+}
+
+void TFileXMLParser::LoadScriptText(const std::string& name, const std::string& text) {
+    includeChain_.push_back(name);
+    try {
+        Scan(text);
+    } catch (...) {
+        includeChain_.pop_back();
+        throw;
+    }
+    includeChain_.pop_back();
+}
+
+void TFileXMLParser::Scan(const std::string& text) {
+    TXmlParser scanner;
+    scanner.SetBuffer(text); // the text ends at its first zero byte
+    scanner.Rewind();
+    while (scanner.Next()) {
+        switch (scanner.CurPartType()) {
+        case ptComment:
+            ReadInclude(scanner);
+            break;
+        case ptStartTag:
+        case ptEmptyTag: {
+            const std::string& tag = scanner.CurName();
+            if (tag == "resources")
+                ReadResources(scanner);
+            else if (tag == "effect")
+                ReadEffect(scanner);
+            else if (tag == "part")
+                ReadPart(scanner);
+            else
+                DebugOutput("Fel tag namn");
+            break;
+        }
+        default:
+            break; // text, end tags, processing instructions, CDATA
+        }
+    }
+}
+
+void TFileXMLParser::ReadInclude(TXmlParser& scanner) {
+    // The comment's raw text from "<!--" up to, not including, its final ">".
+    std::string_view raw(scanner.Buffer() + scanner.CurStart(), scanner.CurFinal() - scanner.CurStart());
+    if (raw.find("#include") == std::string_view::npos) return;
+    std::string name;
+    size_t open = raw.find('"');
+    if (open != std::string_view::npos) {
+        size_t close = raw.find('"', open + 1);
+        name = std::string(raw.substr(open + 1, close == std::string_view::npos ? std::string_view::npos
+                                                                                : close - open - 1));
+    }
+    LoadScript(name);
+}
+
+void TFileXMLParser::ReadResources(TXmlParser& scanner) {
+    auto section = std::make_unique<TResources>();
+    // "kind:path[:...]": the kind before the first colon, the path up to a
+    // second colon or the end.
+    const std::string& location = scanner.CurAttr().Value("location");
+    size_t colon = location.find(':');
+    section->LocationKind = location.substr(0, colon);
+    if (colon != std::string::npos) {
+        size_t second = location.find(':', colon + 1);
+        section->Path =
+            location.substr(colon + 1, second == std::string::npos ? std::string::npos : second - colon - 1);
+        if (!section->Path.empty() && section->Path.back() != '\\') section->Path += '\\';
+    }
+    while (scanner.Next()) {
+        if (scanner.CurPartType() == ptEndTag) break; // the first end tag of any name
+        if (!IsTag(scanner)) continue;
+        const std::string& tag = scanner.CurName();
+        std::unique_ptr<TResource> resource;
+        if (tag == "image")
+            resource = std::make_unique<TImageResource>();
+        else if (tag == "texture")
+            resource = std::make_unique<TTextureResource>();
+        else if (tag == "cubetexture")
+            resource = std::make_unique<TCubeTextureResource>();
+        else if (tag == "mp3")
+            resource = std::make_unique<Tmp3Resource>();
+        else if (tag == "consolefont")
+            resource = std::make_unique<TConsoleFontResource>();
+        else if (tag == "binary")
+            resource = std::make_unique<TBinaryResource>();
+        else
+            continue;
+        const TAttrList& attrs = scanner.CurAttr();
+        resource->Name = attrs.Value("name");
+        resource->Value = attrs.Value("value");
+        if (auto* texture = dynamic_cast<TTextureResource*>(resource.get())) {
+            // Absent means true; present, only exactly "true" is true.
+            auto flag = [&](const char* n) {
+                const std::string& v = attrs.Value(n);
+                return v.empty() || v == "true";
+            };
+            texture->Smooth = flag("smooth");
+            texture->Repeat = flag("repeat");
+            texture->Fullscreen = flag("fullscreen");
+        }
+        section->Items.push_back(std::move(resource));
+    }
+    resources_ = section.get();
+    sections_.push_back(std::move(section));
+}
+
+void TFileXMLParser::ReadEffect(TXmlParser& scanner) {
+    auto effect = std::make_unique<TEffect>();
+    effect->Name = scanner.CurAttr().Value("name");
+    effect->ClassName = scanner.CurAttr().Value("class");
+    effect->Resources = resources_;
+    effect->Errors = errors_.Get();
+    while (scanner.Next()) {
+        if (scanner.CurPartType() == ptEndTag) {
+            if (scanner.CurName() == "effect") break; // other end tags inside are ignored
+            continue;
+        }
+        if (!IsTag(scanner)) continue;
+        if (scanner.CurName() == "property")
+            ReadProperty(scanner, *effect);
+        else if (scanner.CurName() == "control")
+            ReadControl(scanner, *effect);
+    }
+    effects_.push_back(std::move(effect));
+}
+
+void TFileXMLParser::ReadProperty(TXmlParser& scanner, TEffect& effect) {
+    auto property = std::make_unique<TProperty>();
+    const TAttrList& attrs = scanner.CurAttr();
+    property->Name = attrs.Value("name");
+    property->Text = attrs.Value("value");
+    if (!property->Text.empty()) {
+        property->IsText = true;
+        property->OwnRecord.SetText(property->Text.c_str());
+    } else {
+        property->ResourceName = attrs.Value("resource");
+        TRefPtr<IResource> found;
+        if (effect.Resources) effect.Resources->Find(property->ResourceName, found, 0.0);
+        if (found) {
+            property->Reported = found->GetValue();
+        } else {
+            // Also when no resource section was read before the effect.
+            errors_->AddError(Format("The resource %s cant be found", property->ResourceName.c_str()));
+            property->OwnRecord.SetText(property->Text.c_str());
+        }
+    }
+    effect.Properties.Items.push_back(std::move(property));
+}
+
+void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
+    auto control = std::make_unique<TControl>();
+    const TAttrList& attrs = scanner.CurAttr();
+    control->Name = attrs.Value("name");
+    int valueCount = 1;
+    const std::string& kind = attrs.Value("kind");
+    for (const TControlKindRow& row : kControlKinds)
+        if (kind == row.name) {
+            valueCount = row.count;
+            control->Kind = row.code;
+        }
+    uint8_t animKind = akHold;
+    const std::string& type = attrs.Value("type");
+    for (const TControlTypeRow& row : kControlTypes)
+        if (type == row.name) animKind = row.animKind;
+
+    TAnim& anim = control->Anim;
+    anim.AutoTangents = true;
+    anim.SetValueCount(valueCount);
+    anim.Kind = animKind;
+    const std::string& repeat = attrs.Value("repeat");
+    if (!repeat.empty()) {
+        anim.SetRepeat(true);
+        anim.SetRepeatStart(static_cast<float>(StrToFloat(repeat)));
+    }
+
+    // Every tag up to the first end tag of any name is a key.
+    while (scanner.Next()) {
+        if (scanner.CurPartType() == ptEndTag) break;
+        if (!IsTag(scanner)) continue;
+        const TAttrList& keyAttrs = scanner.CurAttr();
+        TAnimKey* key = anim.AddKey();
+        key->Time = EvaluateTime(keyAttrs.Value("time"));
+        const std::string& values = keyAttrs.Value("value");
+        // Colours written without a decimal point are bytes (0-255).
+        bool scaleBytes = control->Kind == ckColor && values.find('.') == std::string::npos;
+        for (int i = 0; i < valueCount && i < key->ValueCount; ++i) {
+            double v = StrToFloat(Field(values, i));
+            key->Values[i].Value = scaleBytes ? v / 255.0 : v;
+        }
+    }
+    effect.Controls.Items.push_back(std::move(control));
+}
+
+float TFileXMLParser::EvaluateTime(const std::string& text) {
+    std::string expression = RemoveSpaces(text);
+    if (expression.empty()) return 0.0f;
+    parser_.SetExpression(expression);
+    return static_cast<float>(static_cast<double>(parser_.GetValue()));
+}
+
+void TFileXMLParser::ReadPart(TXmlParser& scanner) {
+    auto part = std::make_unique<TPart>();
+    const TAttrList& attrs = scanner.CurAttr();
+    part->Name = attrs.Value("name");
+    part->Start = EvaluateTime(attrs.Value("start"));
+    part->Stop = EvaluateTime(attrs.Value("stop"));
+    const std::string& prepare = attrs.Value("prepare");
+    part->Prepare = prepare.empty() ? part->Start : EvaluateTime(prepare);
+    const std::string& unprepare = attrs.Value("unprepare");
+    if (!unprepare.empty())
+        part->Unprepare = EvaluateTime(unprepare);
+    else
+        part->Unprepare = part->Stop > part->Start ? part->Stop : -100.0f;
+    parts_.push_back(std::move(part));
+}

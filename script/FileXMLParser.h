@@ -1,0 +1,65 @@
+// TFileXMLParser: reads demo scripts into the document model of
+// ScriptModel.h.
+//
+// LoadScript reads one script file through the flexible streams, scans it
+// with the lenient scanner and appends what it finds: the resource section,
+// effects (with properties and animated controls) and parts, whose times are
+// expressions evaluated on the way. A comment holding "#include" followed by
+// a quoted file name loads that file in its place; a file that includes
+// itself, directly or through others, is rejected with the chain of names.
+#pragma once
+
+#include "script/Parser.h"
+#include "script/ScriptModel.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class TXmlParser;
+
+// Errors of the script structure itself (an include cycle).
+ZUMBRIX_EXCEPTION(EScriptError, Exception);
+
+// The deepest chain of includes a script may build.
+constexpr size_t kMaxIncludeDepth = 64;
+
+class TFileXMLParser {
+public:
+    TFileXMLParser();
+    TFileXMLParser(const TFileXMLParser&) = delete;
+    TFileXMLParser& operator=(const TFileXMLParser&) = delete;
+
+    // Reads one script file (and the files it includes). Errors of the
+    // streams, the evaluator and number conversion propagate and stop loading.
+    void LoadScript(const std::string& name);
+    // Reads a script held in memory, as if it were a file named name
+    // (includes are still read through the flexible streams).
+    void LoadScriptText(const std::string& name, const std::string& text);
+
+    // The current resource section (the last one read), or null.
+    TResources* GetResources() const { return resources_; }
+    const TEffectList<TEffect>& Effects() const { return effects_; }
+    const TEffectList<TPart>& Parts() const { return parts_; }
+    TErrors* Errors() const { return errors_.Get(); }
+    // An effect by name (the first with that name), or null.
+    TEffect* FindEffect(const std::string& name) const;
+
+private:
+    void Scan(const std::string& text);
+    void ReadInclude(TXmlParser& scanner);
+    void ReadResources(TXmlParser& scanner);
+    void ReadEffect(TXmlParser& scanner);
+    void ReadProperty(TXmlParser& scanner, TEffect& effect);
+    void ReadControl(TXmlParser& scanner, TEffect& effect);
+    void ReadPart(TXmlParser& scanner);
+    float EvaluateTime(const std::string& text);
+
+    TParser parser_;
+    std::vector<std::unique_ptr<TResources>> sections_; // every section read (effects keep views)
+    TResources* resources_ = nullptr;
+    TEffectList<TEffect> effects_;
+    TEffectList<TPart> parts_;
+    TRefPtr<TErrors> errors_;
+    std::vector<std::string> includeChain_; // the files being read, outermost first
+};
