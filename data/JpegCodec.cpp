@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <jpeglib.h>
+#include <jerror.h>
 
 namespace {
 
@@ -25,7 +26,12 @@ void ErrorExit(j_common_ptr info) {
     longjmp(error->jump, 1);
 }
 
-void SilentMessage(j_common_ptr, int) {}
+// Warnings are silent, except the one for data that ends early: libjpeg
+// would fill the rest of the picture with grey, and a truncated file must
+// fail instead.
+void EmitMessage(j_common_ptr info, int level) {
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) ErrorExit(info);
+}
 
 // Progressive files with thousands of scans take very long to decode while
 // adding nothing; real files have a few dozen at most.
@@ -107,7 +113,7 @@ void DecodeJpeg(TStream& stream, TPictureTarget& target) {
     std::memset(&info, 0, sizeof info);
     info.err = jpeg_std_error(&error.manager);
     error.manager.error_exit = ErrorExit;
-    error.manager.emit_message = SilentMessage;
+    error.manager.emit_message = EmitMessage;
     error.message[0] = 0;
     jpeg_progress_mgr progress;
     progress.progress_monitor = LimitScans;

@@ -116,6 +116,6 @@ struct TStreamBytes {
 void ReadRemainingBytes(TStream& stream, TStreamBytes& out);
 
 // Writes a run-length-encoded Truevision Targa file of a bitmap with 8 (grey
-// palette, image type 9), 24 or 32 (image type 10) bits per pixel. Rows are
-// taken top first and written so that the file shows them upright.
+// palette, image type 9), 24 or 32 (image type 10) bits per pixel, rows top
+// first with a top-left origin, so that the file shows them upright.
 std::vector<uint8_t> EncodeTarga(const TBitmap& bitmap);

@@ -272,13 +272,15 @@ std::vector<uint8_t> EncodeTarga(const TBitmap& bitmap) {
     header[14] = static_cast<uint8_t>(height & 0xFF);
     header[15] = static_cast<uint8_t>(height >> 8);
     header[16] = static_cast<uint8_t>(bits);
-    header[17] = bits == 32 ? 8 : 0; // alpha bits; origin bottom left
+    // Alpha bits, and a top-left origin: rows are stored top first, which every
+    // reader shows upright (some, ImageMagick among them, keep the raster of a
+    // bottom-left file in stored order and only note its orientation).
+    header[17] = static_cast<uint8_t>((bits == 32 ? 8 : 0) | 0x20);
     out.insert(out.end(), header, header + 18);
     if (bits == 8)
         for (int i = 0; i < 256; i++)
             out.insert(out.end(), {uint8_t(i), uint8_t(i), uint8_t(i)});
-    // Bottom-left origin: the bottom row of the picture is stored first.
-    for (int32_t r = height - 1; r >= 0; r--)
+    for (int32_t r = 0; r < height; r++)
         EncodeRow(bitmap.Row(r), width, bits / 8, out);
     // Version 2 footer (no extension or developer area).
     static const char footer[] = "TRUEVISION-XFILE.";

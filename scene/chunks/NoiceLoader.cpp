@@ -72,19 +72,22 @@ bool TNoiceLoader::ReadChunk(TStream& stream, int64_t streamSize, int64_t limit,
         throw EChunkError(Format("Chunk at offset %lld has a total size of %u, smaller than its header",
                                  static_cast<long long>(start), header.totalSize));
     const int64_t end = start + header.totalSize;
-    if (end > streamSize)
-        throw EChunkError(
-            Format("Chunk at offset %lld reaches past the end of the file", static_cast<long long>(start)));
-    if (end > limit)
+    if (depth > 0 && end > limit)
         throw EChunkError(
             Format("Chunk at offset %lld reaches past the end of its parent", static_cast<long long>(start)));
     const TChunkHandler* handler = Find(header.magic, header.kind, header.version);
     if (!handler) {
+        // Skipping past the end would silently lose the rest of the file.
+        if (end > streamSize)
+            throw EChunkError(Format("Chunk at offset %lld reaches past the end of the file",
+                                     static_cast<long long>(start)));
         stream.SetPosition(end);
         return true;
     }
     if (depth >= kMaxDepth)
         throw EChunkError(Format("Chunks nested too deeply at offset %lld", static_cast<long long>(start)));
+    // A known chunk that reaches past the end of the file fails in its own
+    // reading, or in its children's, with the stream's read error.
     TChunkContext childContext = (*handler)(stream, header, context);
     // Children: while the position is inside the chunk. A child of total
     // size 0 ends this level.
