@@ -76,8 +76,9 @@ void DecodeGif(TStream& stream, TPictureTarget& target) {
         int64_t height = std::max<int64_t>(gif->SHeight, int64_t(desc.Top) + desc.Height);
         CheckPictureSize(width, height, 8);
         // Each row needs at least a little compressed data: reject sizes the
-        // file could never fill before allocating for them.
-        if (static_cast<uint64_t>(desc.Width) * desc.Height > (bytes.size + 1) * 8192)
+        // file could never fill (LZW codes cover at most 4096 pixels each)
+        // before allocating and clearing the picture.
+        if (static_cast<uint64_t>(width) * height > (bytes.size + 1) * 8192)
             throw EInvalidGraphic("GIF file is truncated");
 
         const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;

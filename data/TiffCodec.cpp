@@ -145,7 +145,11 @@ void DecodeTiff(TStream& stream, TPictureTarget& target) {
         return;
     }
 
-    // Everything else: libtiff converts to 8-bit RGBA, top row first.
+    // Everything else: libtiff converts to 8-bit RGBA, top row first. The
+    // raster is cleared before decoding, so sizes no compression could reach
+    // from this file's bytes are refused first.
+    if (static_cast<uint64_t>(width) * height > static_cast<uint64_t>(bytes.size) * 65536)
+        fail("TIFF file is too small for its picture size");
     std::vector<uint32_t> raster(static_cast<size_t>(width) * height);
     if (!TIFFReadRGBAImageOriented(tif.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 0))
         fail("Unsupported or damaged TIFF file");
