@@ -38,6 +38,7 @@ Holder* Make() {
     auto proc = [](const char* name) { return SDL_GL_GetProcAddress(name); };
     h->extras.glGenProgramsARB = reinterpret_cast<PFNGLGENPROGRAMSARBPROC>(proc("glGenProgramsARB"));
     h->extras.glBindProgramARB = reinterpret_cast<PFNGLBINDPROGRAMARBPROC>(proc("glBindProgramARB"));
+    h->extras.glDeleteProgramsARB = reinterpret_cast<PFNGLDELETEPROGRAMSARBPROC>(proc("glDeleteProgramsARB"));
     h->extras.glProgramStringARB = reinterpret_cast<PFNGLPROGRAMSTRINGARBPROC>(proc("glProgramStringARB"));
     h->extras.glClampColorARB = reinterpret_cast<PFNGLCLAMPCOLORARBPROC>(proc("glClampColorARB"));
     h->extras.glSecondaryColor3ubEXT =
