@@ -1,26 +1,25 @@
-// zumbrix: the demo. Until the demo runtime is in place it can list the
-// archive it carries.
+// zumbrix: the demo. Creates the main window (which runs the whole start-up)
+// and runs the message loop until the demo ends; --benchmark and
+// --render-frames run the timeline offline instead, --list prints the
+// members of the built-in archive.
+#include "app/CommandLine.h"
+#include "app/MainWindow.h"
 #include "data/Stream.h"
 #include "data/ZLBArchive.h"
+#include "demo/Application.h"
 #include "platform/Resources.h"
 
+#include <SDL.h>
+
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
+
+#ifndef ZUMBRIX_VERSION
+#define ZUMBRIX_VERSION "0.1.0"
+#endif
 
 namespace {
-
-const char* kHelp =
-    "usage: zumbrix [--list] [--help]\n"
-    "\n"
-    "Zumbrix plays a real-time audiovisual demo: a timeline of fades and\n"
-    "animated 3D scenes in sync with its soundtrack, all of it carried inside\n"
-    "this executable as the packed archive \"FILES\".\n"
-    "\n"
-    "  --list   print the members of the built-in archive (index, name, size,\n"
-    "           stored size, deflated/stored, CRC-32)\n"
-    "  --help   this text\n"
-    "\n"
-    "Playback itself arrives with the demo runtime; this build does not yet play.\n";
 
 int ListArchive() {
     const TResourceBlock* block = FindResource("PCK", "FILES");
@@ -39,21 +38,42 @@ int ListArchive() {
     return 0;
 }
 
+int Play(const TCommandLine& commandLine) {
+    const bool offline = commandLine.benchmark || !commandLine.renderDir.empty();
+    TApplication& app = Application();
+    // Offline runs report on standard error only and end on errors.
+    if (offline) app.SetMessageBoxes(false);
+    int result = 0;
+    {
+        TMainWindow window(commandLine);
+        bool started = window.Create();
+        if (offline) {
+            if (!started) return 1;
+            result = commandLine.benchmark ? window.RunBenchmark() : window.RunRenderFrames();
+        } else {
+            window.Run();
+        }
+    }
+    SDL_Quit();
+    return result;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     try {
-        for (int i = 1; i < argc; ++i) {
-            if (std::strcmp(argv[i], "--list") == 0) return ListArchive();
-            if (std::strcmp(argv[i], "--help") == 0) {
-                std::fputs(kHelp, stdout);
-                return 0;
-            }
-            std::fprintf(stderr, "zumbrix: unknown option '%s'\n\n%s", argv[i], kHelp);
-            return 2;
+        std::vector<std::string> args(argv + 1, argv + argc);
+        TCommandLine commandLine = ParseCommandLine(args);
+        if (commandLine.help) {
+            std::fputs(kZumbrixUsage, stdout);
+            return 0;
         }
-        std::fputs(kHelp, stdout);
-        return 0;
+        if (commandLine.version) {
+            std::printf("zumbrix %s\n", ZUMBRIX_VERSION);
+            return 0;
+        }
+        if (commandLine.list) return ListArchive();
+        return Play(commandLine);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
         return 1;

@@ -1,0 +1,59 @@
+// The zumbrix command line. Besides the screen-saver switches (handed on to
+// the screen-saver component untouched), these options serve people who run
+// demos on Linux:
+//
+//   --window WxH                  window mode at this client size, no chooser
+//   --fullscreen WxH[xBPP][@HZ]   full screen on this display mode, no chooser
+//   --silent                      no music, no chooser
+//   --data DIR                    read loose data files from DIR (File mode)
+//   --archive FILE                read the data from an archive file
+//   --debug                       diagnostics on standard error
+//   --benchmark                   draw the whole timeline with a fixed step as
+//                                 fast as possible and print frame times
+//   --render-frames DIR --fps N   write frame k (demo time k/N) to
+//                                 DIR/frame_%05d.tga and the sound to DIR/audio.wav
+//   --start T                     begin at demo time T
+//   --duration T                  offline runs: draw only T seconds of demo time
+//   --list, --help, --version
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct TCommandLine {
+    bool help = false;
+    bool version = false;
+    bool list = false;
+
+    bool chooser = true;    // show the mode chooser
+    bool windowMode = true; // window (true) or full screen
+    int32_t width = 640, height = 480;
+    int32_t bitsPerPixel = 0, refreshRate = 0; // 0: keep the display's
+    bool sizeGiven = false;
+    bool silent = false;
+
+    std::string dataDir;     // File mode from this folder
+    std::string archiveFile; // Package mode from this archive
+    bool debug = false;
+
+    bool benchmark = false;
+    std::string renderDir; // offline rendering into this folder
+    double fps = 0.0;      // frames per second of the offline rendering
+    double start = 0.0;    // demo time to begin at
+    double duration = 0.0; // offline runs: seconds of demo time to draw (0: to the end)
+
+    std::vector<std::string> screenSaverArgs; // everything that is no option
+};
+
+// Reads the arguments (without the program name). Raises EPlatformError with
+// a message for unknown options, missing or malformed values and
+// contradicting combinations.
+TCommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// "640x480" → width, height. False when malformed or not positive.
+bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height);
+// "WxH[xBPP][@HZ]" → the four fields (0 for the parts not given).
+bool ParseDisplayMode(const std::string& text, int32_t& width, int32_t& height, int32_t& bits, int32_t& rate);
+
+extern const char* const kZumbrixUsage;

@@ -1,0 +1,117 @@
+// TMainWindow: the program's one window and its start-up. Creating it runs
+// the whole start-up in order: the screen-saver switches, the mode chooser,
+// the cursor, window size or full-screen mode, the effect registry, the
+// packed data, the main script, the demo device with the script's resources,
+// effects and parts, and the start of playback. Afterwards the window only
+// carries the drawing surface, forwards keys to the keyboard commands, draws
+// the small overlay (the "restart" button; the position track bar is hidden)
+// and restores the display mode when it closes.
+//
+// An error during start-up ends start-up where it happened: the message is
+// shown and the window stays open without playback.
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/ForeignWindow.h"
+#include "app/ResChange.h"
+#include "app/ScreenSaver.h"
+#include "app/ScreenSaverSdl.h"
+#include "demo/DemoDevice.h"
+#include "demo/DemoEffect.h"
+#include "demo/DemoKeys.h"
+#include "demo/DemoPart.h"
+#include "script/FileXMLParser.h"
+
+#include <SDL.h>
+
+#include <memory>
+#include <string>
+
+// The position track bar: range 0..10000 (hundredths of a second), a tick
+// every 100, hidden. Program changes (the follower) do not act; only a
+// change while the viewer holds it (mouse capture) moves the clock.
+struct TTrackBar {
+    static constexpr int kMin = 0, kMax = 10000, kFrequency = 100;
+    int position = 0;
+    bool visible = false;
+    bool captured = false;
+    // Stores a position limited to the range; true when it changed.
+    bool SetPosition(int value);
+};
+
+class TMainWindow {
+public:
+    static constexpr const char* kCaption = "Zumbrix from Tombrel";
+    static constexpr int kClientWidth = 640, kClientHeight = 480;
+    // The restart button: 41 x 17 at left 592, top 8, anchored to the top
+    // and right edges.
+    static constexpr int kRestartLeft = 592, kRestartTop = 8, kRestartWidth = 41, kRestartHeight = 17;
+
+    explicit TMainWindow(const TCommandLine& commandLine);
+    ~TMainWindow();
+    TMainWindow(const TMainWindow&) = delete;
+    TMainWindow& operator=(const TMainWindow&) = delete;
+
+    // Creates the window and runs start-up. Returns true when playback
+    // started; false after an error (shown, and kept in StartupError) or a
+    // cancelled chooser (the application is then asked to terminate).
+    bool Create();
+
+    // The message loop: handles every waiting event, then lets the idle
+    // handler draw one frame. Returns when the application terminates.
+    void Run();
+    // Offline runs (the device must have started).
+    int RunBenchmark();
+    int RunRenderFrames();
+
+    // One window-system event; key-downs go to the keyboard commands.
+    void HandleEvent(const SDL_Event& event);
+    // The keyboard commands by virtual-key code.
+    void KeyDown(int virtualKey);
+    // The window is asked to close.
+    void CloseRequest();
+    // The restart button's action.
+    void Restart();
+    // The track bar changed; acts only while the viewer holds it.
+    void TrackBarChanged();
+
+    SDL_Window* Window() const { return window_; }
+    TDemo3dDevice* Device() const { return device_.Get(); }
+    TFileXMLParser* Script() const { return script_.get(); }
+    TTrackBar& TrackBar() { return trackBar_; }
+    const TDemoKeys& Keys() const { return keys_; }
+    const std::string& StartupError() const { return startupError_; }
+    bool MusicEnabled() const { return musicEnabled_; }
+    bool Started() const { return started_; }
+
+    // Translates an SDL key to the platform's virtual-key code (0: none).
+    static int VirtualKey(SDL_Keycode key);
+
+private:
+    void Startup();
+    void LoadResources(TResources* resources);
+    void AddEffects();
+    void AddParts();
+    void CreateSdlWindow(const TScreenSaverRequest& request);
+    void InitOverlay();
+    void DrawOverlay();
+    static void Follower(void* self, IDemo3dDevice* device);
+    static void Overlay(void* self, IDemo3dDevice* device);
+
+    TCommandLine commandLine_;
+    SDL_Window* window_ = nullptr;
+    std::unique_ptr<TForeignChildWindow> foreignWindow_; // our GL child inside a foreign window
+    std::unique_ptr<TSdlScreenSaverHost> saverHost_;
+    std::unique_ptr<TScreenSaver> saver_;
+    TEffectRegistry registry_;
+    std::unique_ptr<TFileXMLParser> script_;
+    bool musicEnabled_ = true;
+    TRefPtr<TDemo3dDevice> device_;
+    std::unique_ptr<TResChange> resChange_;
+    TDemoKeys keys_{kCaption};
+    TTrackBar trackBar_;
+    std::string startupError_;
+    bool started_ = false;
+    struct ImGuiContext* imgui_ = nullptr;
+    bool sdlStarted_ = false;
+};

@@ -1,0 +1,26 @@
+#include "demo/Application.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+TApplication& Application() {
+    static TApplication application;
+    return application;
+}
+
+void TApplication::ShowError(const std::string& message) {
+    if (!lastError_.empty() && message == lastError_) return;
+    lastError_ = message;
+    errorCount_++;
+    ShowMessage(message, title_);
+}
+
+void TApplication::ShowMessage(const std::string& text, const std::string& caption) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
+    // A message box needs a running video part; without one (no display, or
+    // a program that never opened a window) standard error is all there is.
+    if (messageBoxes_ && SDL_WasInit(SDL_INIT_VIDEO) != 0)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+}

@@ -1,0 +1,108 @@
+// TDemo3dDevice: the centre of the running demo. It owns the rendering
+// device (whose timer is the demo clock), the effects, the timeline of parts,
+// the console overlay, the music player and a few lines of status text, and
+// draws one frame each time the application's message loop is idle
+// (RenderFrame). TDemo3dScene is the one shared scene object handed to every
+// effect.
+#pragma once
+
+#include "demo/DemoInterfaces.h"
+#include "demo/MusicPlayer.h"
+
+#include <string>
+#include <vector>
+
+class TDemo3dScene : public TInterfacedObject, public IDemo3dScene {
+protected:
+    ~TDemo3dScene() override = default;
+};
+
+using TDemoEffectList = std::vector<TRefPtr<IDemoEffect>>;
+using TDemoPartList = std::vector<TRefPtr<IDemoPart>>;
+
+class TDemo3dDevice : public TInterfacedObject, public IDemo3dDevice {
+public:
+    // Demo time at which playback ends.
+    static constexpr float kEndTime = 117.0f;
+
+    TDemo3dDevice() = default;
+
+    void Init(T3dWindowHandle window, bool deviceSupplied, bool withMusic) override;
+    void LoadConsoleFont(const std::string& fileName) override;
+    void Start() override;
+    void TogglePause() override;
+    void SetSpeed(float factor) override;
+    void SetShowFps(bool show) override { showStatistics_ = show; }
+    void RequestCapture(const std::string& prefix) override;
+    void Quit() override;
+    void ClearText() override { statusText_.clear(); }
+    void AddText(const std::string& line) override { statusText_.push_back(line); }
+    I3dDevice* GetDevice() override { return device_.Get(); }
+    IDemo3dScene* GetScene() override { return scene_.Get(); }
+    IConsole* GetConsole() override { return console_.Get(); }
+    IMusicPlayer* GetMusicPlayer() override { return musicPlayer_.Get(); }
+    void SetResources(IResources* resources) override { resources_ = resources; }
+    const TValueRecord* GetResourceValue(const std::string& name) override;
+    void SetOnFrame(const TDemoFrameCallback& callback) override { onFrame_ = callback; }
+    TDemoFrameCallback GetOnFrame() override { return onFrame_; }
+    IDemoEffect* FindEffect(const std::string& name) override;
+    void AddEffect(IDemoEffect* effect) override;
+    void AddPart(IDemoPart* part, float prepare, float start, float stop, float unprepare) override;
+
+    // Draws one frame (the idle handler). Returns false: never done, so the
+    // message loop calls it again as long as no message waits.
+    bool RenderFrame();
+
+    // Beyond the interface, for start-up, tools and tests.
+    // A rendering device made elsewhere (Init with deviceSupplied = true).
+    void SetSuppliedDevice(I3dDevice* device) { device_ = device; }
+    // Where the music player sends its sound (before Init).
+    void SetAudioOutput(TAudioOutput output) { audioOutput_ = output; }
+    // Called after the capture step and before presenting, for an overlay
+    // that belongs to the window but not to the demo's frames.
+    void SetOnOverlay(const TDemoFrameCallback& callback) { onOverlay_ = callback; }
+    // Sets the number of capture requests so far (the next request numbers
+    // its file with this value + 1).
+    void SetCaptureCounter(int32_t count) { captureCounter_ = count; }
+    int32_t GetCaptureCounter() const { return captureCounter_; }
+    bool CapturePending() const { return capturePending_; }
+    const std::string& CapturePrefix() const { return capturePrefix_; }
+    // The file the last capture wrote ("" before the first).
+    const std::string& LastCaptureFile() const { return lastCaptureFile_; }
+    bool ShowFps() const { return showStatistics_; }
+    const std::vector<std::string>& StatusText() const { return statusText_; }
+    const TDemoEffectList& Effects() const { return effects_; }
+    const TDemoPartList& Parts() const { return parts_; }
+    ITimer* Timer() const { return timer_.Get(); }
+    void SetConsole(IConsole* console) { console_ = console; }
+    // The statistics line as the frame loop formats it.
+    static int FormatStatistics(char* buffer, size_t size, float recentFps, double time);
+
+protected:
+    ~TDemo3dDevice() override;
+
+private:
+    static bool IdleHandler(void* self);
+    void WriteCapture(I3dContext* context);
+
+    TDemoFrameCallback onFrame_;
+    TRefPtr<I3dDevice> device_;
+    TRefPtr<IDemo3dScene> scene_;
+    bool fullScreen_ = false;
+    TDemoEffectList effects_;
+    TDemoPartList parts_;
+    IResources* resources_ = nullptr; // a view of the script document
+    T3dWindowHandle window_ = nullptr;
+    TRefPtr<IConsole> console_;
+    std::vector<std::string> statusText_;
+    bool showStatistics_ = false;
+    TRefPtr<TBassPlayer> musicPlayer_;
+    int32_t captureCounter_ = 0;
+    bool capturePending_ = false;
+    std::string capturePrefix_;
+
+    TRefPtr<ITimer> timer_;
+    TAudioOutput audioOutput_ = aoDevice;
+    TDemoFrameCallback onOverlay_;
+    std::string lastCaptureFile_;
+};

@@ -1,0 +1,48 @@
+// The keyboard commands of the running demo: quit, pause, three playback
+// speeds, the statistics line, the help and card-information pages (written
+// into the demo device's status text, which the console shows) and the frame
+// capture. Keys are the platform's virtual-key codes: Escape 27, Pause 19,
+// letters by their upper-case ASCII code. Every key-down event acts, so auto
+// repeat repeats the action.
+#pragma once
+
+#include "demo/DemoInterfaces.h"
+
+#include <string>
+
+enum : int {
+    vkPause = 19,
+    vkEscape = 27,
+    vkC = 'C',
+    vkD = 'D',
+    vkF = 'F',
+    vkH = 'H',
+    vkI = 'I',
+    vkN = 'N',
+    vkS = 'S',
+};
+
+// The help page, line by line.
+extern const char* const kHelpLines[11];
+
+class TDemoKeys {
+public:
+    // caption: the main window's caption, the prefix of capture files.
+    explicit TDemoKeys(std::string caption) : caption_(std::move(caption)) {}
+
+    // Acts on one key-down event; returns false for keys without a command.
+    bool KeyDown(int key, IDemo3dDevice* device);
+
+    bool HelpShown() const { return helpShown_; }
+    bool CardInfoShown() const { return cardInfoShown_; }
+    bool ShowStatistics() const { return showStatistics_; }
+
+private:
+    void ToggleHelp(IDemo3dDevice* device);
+    void ToggleCardInfo(IDemo3dDevice* device);
+
+    std::string caption_;
+    bool helpShown_ = false;
+    bool cardInfoShown_ = false;
+    bool showStatistics_ = false;
+};

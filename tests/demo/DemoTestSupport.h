@@ -1,0 +1,62 @@
+// A demo device on a real (hidden) SDL window for the demo tests, and an
+// effect that records every hook the frame loop calls.
+#pragma once
+
+#include "demo/DemoDevice.h"
+#include "demo/DemoEffect.h"
+#include "demo/DemoPart.h"
+
+#include <SDL.h>
+
+#include <string>
+#include <vector>
+
+class DemoWindow {
+public:
+    explicit DemoWindow(int width = 64, int height = 64, bool withMusic = false);
+    ~DemoWindow();
+    DemoWindow(const DemoWindow&) = delete;
+    DemoWindow& operator=(const DemoWindow&) = delete;
+
+    bool Ok() const { return ok_; }
+    const std::string& Error() const { return error_; }
+    TDemo3dDevice* Device() const { return device_.Get(); }
+    I3dDevice* Rendering() const { return device_->GetDevice(); }
+    ITimer* Timer() const { return device_->Timer(); }
+    I3dContext* Context() const;
+    SDL_Window* Window() const { return window_; }
+
+    // Draws one frame at demo time `now`, the previous frame having added
+    // `duration` (so prev = now - duration).
+    void FrameAt(double now, float duration);
+    // Reads the current context's back buffer (RGBA, bottom row first).
+    std::vector<uint8_t> ReadBack();
+    uint32_t Pixel(int x, int y); // 0xAABBGGRR
+
+private:
+    bool ok_ = false;
+    std::string error_;
+    SDL_Window* window_ = nullptr;
+    TRefPtr<TDemo3dDevice> device_;
+};
+
+// Every hook call, as text: "Start e1", "Render e1 first=1 part=2.000".
+class TRecordingEffect : public TDemoEffect {
+public:
+    explicit TRecordingEffect(std::vector<std::string>* log) : log_(log) {}
+    void Load() override { Note("Load"); }
+    void Prepare() override { Note("Prepare"); }
+    void Start() override { Note("Start"); }
+    void Update() override { Note("Update"); }
+    void Render(bool first) override;
+    void AfterRender() override { Note("AfterRender"); }
+    void Stop() override { Note("Stop"); }
+    void Unprepare() override { Note("Unprepare"); }
+
+private:
+    void Note(const char* hook);
+    std::vector<std::string>* log_;
+};
+
+// The lines of `log` that start with `prefix`.
+std::vector<std::string> Filter(const std::vector<std::string>& log, const std::string& prefix);
