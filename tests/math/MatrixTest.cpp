@@ -155,9 +155,3 @@ TEST(Matrix, InvertInPlace) {
     ASSERT_TRUE(TMatrix::Invert(m, m));
     ExpectMatrixNear(TMatrix::Multiply(copy, m), TMatrix::Identity(), 1e-6f);
 }
-
-TEST(Matrix, Identity3) {
-    TMatrix3 i = TMatrix::Identity3();
-    for (int k = 0; k < 9; k++)
-        EXPECT_EQ(i.m[k], (k % 4 == 0) ? 1.0f : 0.0f);
-}
