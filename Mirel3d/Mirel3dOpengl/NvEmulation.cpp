@@ -9,6 +9,7 @@
 #include "Mirel3d/Mirel3dOpengl/NvCombinerCompiler.h"
 #include "Mirel3d/Mirel3dOpengl/NvCombinerState.h"
 #include "Mirel3d/Mirel3dOpengl/NvVertexProgramTranslator.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenglVertexProgram.h"
 #include "platform/Format.h"
 
 #include <GL/glx.h>
@@ -31,17 +32,18 @@ struct RealGL {
 #define NV_REAL_CORE_LIST(X)                                                                                 \
     X(glEnable)                                                                                              \
     X(glDisable)                                                                                             \
-    X(glIsEnabled) X(glGetError) X(glGetIntegerv) X(glGetFloatv) X(glGetString) X(glPushAttrib)              \
-        X(glPopAttrib) X(glEnableClientState) X(glDisableClientState) X(glBegin) X(glDrawArrays)             \
-            X(glDrawElements) X(glCallList) X(glCallLists) X(glVertexPointer) X(glNormalPointer)             \
-                X(glColorPointer) X(glTexCoordPointer) X(glVertex3f) X(glNormal3f) X(glColor3f)
+    X(glIsEnabled)                                                                                           \
+    X(glGetError) X(glGetIntegerv) X(glGetFloatv) X(glGetString) X(glPushAttrib) X(glPopAttrib)              \
+        X(glEnableClientState) X(glDisableClientState) X(glBegin) X(glDrawArrays) X(glDrawElements)          \
+            X(glCallList) X(glCallLists) X(glVertexPointer) X(glNormalPointer) X(glColorPointer)             \
+                X(glTexCoordPointer) X(glVertex3f) X(glNormal3f) X(glColor3f)
 #define NV_REAL_EXT_LIST(X)                                                                                  \
     X(glDrawRangeElementsEXT, PFNGLDRAWRANGEELEMENTSEXTPROC)                                                 \
     X(glActiveTextureARB, PFNGLACTIVETEXTUREARBPROC)                                                         \
     X(glClientActiveTextureARB, PFNGLCLIENTACTIVETEXTUREARBPROC)                                             \
     X(glMultiTexCoord3fARB, PFNGLMULTITEXCOORD3FARBPROC)                                                     \
-    X(glSecondaryColorPointerEXT, PFNGLSECONDARYCOLORPOINTEREXTPROC) X(glSecondaryColor3fEXT,                \
-                                                                       PFNGLSECONDARYCOLOR3FEXTPROC)         \
+    X(glSecondaryColorPointerEXT, PFNGLSECONDARYCOLORPOINTEREXTPROC)                                         \
+    X(glSecondaryColor3fEXT, PFNGLSECONDARYCOLOR3FEXTPROC)                                                   \
         X(glFogCoordPointerEXT, PFNGLFOGCOORDPOINTEREXTPROC) X(glFogCoordfEXT, PFNGLFOGCOORDFEXTPROC) X(     \
             glGenProgramsARB, PFNGLGENPROGRAMSARBPROC) X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC)    \
             X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC) X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)    \
@@ -802,6 +804,8 @@ bool ForcedByEnvironment() {
 } // namespace
 
 void InstallNvEmulation(T3dGLEntryPoints& gl, T3dGLFlags& flags) {
+    // The device makes its vertex programs through this factory.
+    GVertexProgramFactory = CreateOpenglVertexProgram;
     FetchReal();
     // The probe runs when a device's first context is current: start it fresh.
     NvEmulationContextDestroyed(reinterpret_cast<void*>(glXGetCurrentContext()));

@@ -117,6 +117,8 @@ void NvResetState() {
         GL.glLoadIdentity();
     }
     GL.glMatrixMode(GL_MODELVIEW);
+    for (int i = 0; i < 24; i++)
+        GL.glTrackMatrixNV(GL_VERTEX_PROGRAM_NV, GLuint(i * 4), GL_NONE, GL_IDENTITY_NV);
     for (int i = 0; i < 16; i++)
         GL.glDisableClientState(GL_VERTEX_ATTRIB_ARRAY0_NV + i);
     GL.glColor4f(1, 1, 1, 1);
