@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <new>
 
 #include "Mirel3d/Mirel3dBase/T3dValueList.h"
 #include "scene/geometry/GeomStuff.h"
@@ -11,6 +12,22 @@
 
 #define REQUIRE_GL(w)                                                                                        \
     if (!(w).Ok()) GTEST_SKIP() << (w).Error()
+
+// Counts heap allocations of this program while counting is on.
+static long gAllocations = 0;
+static bool gCounting = false;
+
+void* operator new(size_t size) {
+    if (gCounting) gAllocations++;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -220,4 +237,34 @@ TEST(GlStreams, DrawRangesAreChecked) {
     GL.glGetError();
     d->DrawArrays(pkPoints, 0, 0);
     EXPECT_EQ(GL.glGetError(), GLenum(0));
+}
+
+TEST(GlStreams, SteadyStateDrawingAllocatesNothing) {
+    GlTestWindow w(8, 8);
+    REQUIRE_GL(w);
+    I3dDevice* d = w.Device();
+    TRefPtr<I3dObjectBuffer> a, b;
+    TRefPtr<I3dFaceList> fa = CreateFaceList(), fb = CreateFaceList();
+    TGeomStuff::GenerateSphere(d, 0x03, {3, 3}, a, fa.Get(), 1.0f, 8, 6);
+    TGeomStuff::GeneratePlane(d, 0x03, {3, 3}, b, fb.Get(), 1.0f, 1.0f, 2, 2);
+    a->Commit();
+    b->Commit();
+    auto frame = [&]() {
+        for (int i = 0; i < 20; i++) {
+            I3dObjectBuffer* o = i % 2 ? a.Get() : b.Get();
+            d->SetObjectBuffer(o);
+            d->SetStream(0, 0);
+            d->SetStream(1, 1);
+            d->SelectIndexList(0);
+            d->DrawFaceList(i % 2 ? fa.Get() : fb.Get());
+        }
+        d->ResetStreams();
+    };
+    frame(); // warm-up: the driver may allocate on first use
+    gAllocations = 0;
+    gCounting = true;
+    for (int k = 0; k < 10; k++)
+        frame();
+    gCounting = false;
+    EXPECT_EQ(gAllocations, 0);
 }
