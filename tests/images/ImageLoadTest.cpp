@@ -181,6 +181,21 @@ TEST(ImageLoad, GifAndPsdAndPnm) {
     EXPECT_EQ(image->LastFormat(), pfPsd);
     ExpectPicture(*image, rgb);
     ExpectPicture(*LoadBytes(EncodePsd(rgba)), rgba);
+    ExpectPicture(*LoadBytes(EncodePsd(rgba, true)), rgba);
+    ExpectPicture(*LoadBytes(EncodePsd(rgb, true)), rgb);
+    // Half-transparent pixels: the stored composite is matted with white and
+    // the matte is taken out again.
+    TTestPicture matted = rgba;
+    for (size_t i = 0; i < matted.pixels.size(); i += 4) {
+        int a = 128;
+        for (int c = 0; c < 3; c++)
+            matted.pixels[i + c] =
+                static_cast<uint8_t>((rgba.pixels[i + c] * a + (255 - a) * 255 + 127) / 255);
+        matted.pixels[i + 3] = static_cast<uint8_t>(a);
+        rgba.pixels[i + 3] = static_cast<uint8_t>(a);
+    }
+    for (bool rle : {false, true})
+        ExpectPicture(*LoadBytes(EncodePsd(matted, rle)), rgba, 2);
 
     // P6 with a comment, P3 with maximum value 15, P5 with 16-bit samples.
     std::string p6 = "P6\n# made by a test\n2 1\n255\n";

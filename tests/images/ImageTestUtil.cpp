@@ -1,5 +1,6 @@
 #include "tests/images/ImageTestUtil.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <gif_lib.h>
@@ -234,7 +235,7 @@ std::vector<uint8_t> EncodeGif(int width, int height, const std::vector<uint8_t>
     return out;
 }
 
-std::vector<uint8_t> EncodePsd(const TTestPicture& p) {
+std::vector<uint8_t> EncodePsd(const TTestPicture& p, bool runLength) {
     std::vector<uint8_t> out;
     auto be16 = [&](int v) { out.insert(out.end(), {uint8_t(v >> 8), uint8_t(v)}); };
     auto be32 = [&](uint32_t v) {
@@ -247,15 +248,33 @@ std::vector<uint8_t> EncodePsd(const TTestPicture& p) {
     be32(p.height);
     be32(p.width);
     be16(8);
-    be16(p.channels >= 3 ? 3 : 1); // RGB or grey
-    be32(0);                       // colour mode data
-    be32(0);                       // image resources
-    be32(0);                       // layers and masks
-    be16(0);                       // raw composite
+    be16(3);                 // RGB
+    be32(0);                 // colour mode data
+    be32(0);                 // image resources
+    be32(0);                 // layers and masks
+    be16(runLength ? 1 : 0); // compression of the composite
+    std::vector<std::vector<uint8_t>> rows;
     for (int c = 0; c < p.channels; c++)
-        for (int y = 0; y < p.height; y++)
+        for (int y = 0; y < p.height; y++) {
+            std::vector<uint8_t> row;
             for (int x = 0; x < p.width; x++)
-                out.push_back(p.At(x, y, c));
+                row.push_back(p.At(x, y, c));
+            if (runLength) { // literal packets of up to 128 bytes
+                std::vector<uint8_t> packed;
+                for (size_t i = 0; i < row.size(); i += 128) {
+                    size_t n = std::min<size_t>(128, row.size() - i);
+                    packed.push_back(static_cast<uint8_t>(n - 1));
+                    packed.insert(packed.end(), row.begin() + i, row.begin() + i + n);
+                }
+                row = packed;
+            }
+            rows.push_back(row);
+        }
+    if (runLength)
+        for (auto& r : rows)
+            be16(static_cast<int>(r.size()));
+    for (auto& r : rows)
+        out.insert(out.end(), r.begin(), r.end());
     return out;
 }
 

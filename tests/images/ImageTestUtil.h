@@ -31,7 +31,8 @@ std::vector<uint8_t> EncodeJpeg(const TTestPicture& picture, int quality = 95);
 TTestPicture DecodeJpegDirect(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> EncodeTiff(const TTestPicture& picture, int bitsPerSample = 8, bool palette = false);
 std::vector<uint8_t> EncodeGif(int width, int height, const std::vector<uint8_t>& indices, bool interlaced);
-std::vector<uint8_t> EncodePsd(const TTestPicture& picture);
+// RGB or RGBA PSD (colour mode 3), raw or PackBits rows.
+std::vector<uint8_t> EncodePsd(const TTestPicture& picture, bool runLength = false);
 
 // A hand-made Targa file: header fields, colour map bytes and pixel bytes
 // exactly as given (already run-length encoded where imageType >= 9).
