@@ -123,6 +123,9 @@ bool TMp3Decoder::Seek(int64_t frame) {
 
 size_t TMp3Decoder::Read(int16_t* out, size_t frames) {
     if (!handle_ || frames == 0) return 0;
+    // Never more than the length reported: callers size their buffers by it.
+    frames = std::min<size_t>(frames, static_cast<size_t>(std::max<int64_t>(length_ - position_, 0)));
+    if (frames == 0) return 0;
     size_t wanted = frames * kBytesPerFrame;
     size_t total = 0;
     auto* bytes = reinterpret_cast<unsigned char*>(out);

@@ -75,7 +75,7 @@ TEST_F(ModeChooserTest, DrawsItsFormAndEnterChoosesTombrel) {
         return (p[0] << 16) | (p[1] << 8) | p[2];
     };
     EXPECT_EQ(pixel(5, 110), 0xEA48D1);
-    EXPECT_EQ(pixel(60, 24 + 8 + 10), 0xFFFFFF);
+    EXPECT_EQ(pixel(130, 24 + 8 + 10), 0xFFFFFF); // right of the size text
     bool dark = false;
     for (int x = 16; x < 180 && !dark; ++x)
         for (int y = 0; y < 16 && !dark; ++y) {

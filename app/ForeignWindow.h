@@ -1,0 +1,41 @@
+// Drawing inside a window that belongs to another program: the screen-saver
+// preview (/p ID, -window-id ID) and xscreensaver's window.
+//
+// OpenGL into a foreign window is fragile (its visual may not suit GL, and
+// its owner may already listen for its input), so we create our own
+// GL-capable child window inside it, at (0, 0) with the parent's size, and
+// give that to SDL.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+
+struct _XDisplay;
+
+class TForeignChildWindow {
+public:
+    TForeignChildWindow() = default;
+    ~TForeignChildWindow();
+    TForeignChildWindow(const TForeignChildWindow&) = delete;
+    TForeignChildWindow& operator=(const TForeignChildWindow&) = delete;
+
+    // Creates the child inside parent and the SDL window on it (SDL's video
+    // part must be initialised). Returns false, with nothing made, when the
+    // parent does not exist, there is no X display or no GL-capable visual.
+    bool Create(uint64_t parent);
+    // Destroys the SDL window and the child (also done by the destructor).
+    void Destroy();
+
+    SDL_Window* Window() const { return window_; }
+    uint64_t Child() const { return child_; }
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+
+private:
+    _XDisplay* display_ = nullptr; // our own connection: the child lives as long as it
+    uint64_t child_ = 0;
+    unsigned long colormap_ = 0;
+    SDL_Window* window_ = nullptr;
+    int width_ = 0, height_ = 0;
+};
