@@ -26,14 +26,6 @@ std::string IncludeKey(const std::string& name) {
     return key;
 }
 
-std::string RemoveSpaces(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text)
-        if (c != ' ') out += c;
-    return out;
-}
-
 // The i-th field of a text whose fields are separated by single spaces (two
 // spaces in a row make an empty field); empty when there are fewer fields.
 std::string Field(const std::string& text, int index) {
@@ -97,13 +89,13 @@ void TFileXMLParser::LoadScript(const std::string& name) {
         text.resize(static_cast<size_t>(size));
         if (size > 0) stream.ReadBuffer(text.data(), size);
     }
-    LoadScriptText(name, text);
+    LoadScriptText(name, std::move(text));
 }
 
-void TFileXMLParser::LoadScriptText(const std::string& name, const std::string& text) {
+void TFileXMLParser::LoadScriptText(const std::string& name, std::string text) {
     includeChain_.push_back(name);
     try {
-        Scan(text);
+        Scan(std::move(text));
     } catch (...) {
         includeChain_.pop_back();
         throw;
@@ -111,9 +103,9 @@ void TFileXMLParser::LoadScriptText(const std::string& name, const std::string& 
     includeChain_.pop_back();
 }
 
-void TFileXMLParser::Scan(const std::string& text) {
+void TFileXMLParser::Scan(std::string text) {
     TXmlParser scanner;
-    scanner.SetBuffer(text); // the text ends at its first zero byte
+    scanner.TakeBuffer(std::move(text)); // the text ends at its first zero byte
     scanner.Rewind();
     while (scanner.Next()) {
         switch (scanner.CurPartType()) {
@@ -292,9 +284,14 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
 }
 
 float TFileXMLParser::EvaluateTime(const std::string& text) {
-    std::string expression = RemoveSpaces(text);
-    if (expression.empty()) return 0.0f;
-    parser_.SetExpression(expression);
+    // All spaces go; the buffer is reused from time to time.
+    expression_.clear();
+    for (char c : text)
+        if (c != ' ') expression_ += c;
+    if (expression_.empty()) return 0.0f;
+    double value = 0;
+    if (TCustomParser::QuickValue(expression_, value)) return static_cast<float>(value);
+    parser_.SetExpression(expression_);
     return static_cast<float>(static_cast<double>(parser_.GetValue()));
 }
 

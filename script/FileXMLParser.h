@@ -35,7 +35,7 @@ public:
     void LoadScript(const std::string& name);
     // Reads a script held in memory, as if it were a file named name
     // (includes are still read through the flexible streams).
-    void LoadScriptText(const std::string& name, const std::string& text);
+    void LoadScriptText(const std::string& name, std::string text);
 
     // The current resource section (the last one read), or null.
     TResources* GetResources() const { return resources_; }
@@ -46,7 +46,7 @@ public:
     TEffect* FindEffect(const std::string& name) const;
 
 private:
-    void Scan(const std::string& text);
+    void Scan(std::string text);
     void ReadInclude(TXmlParser& scanner);
     void ReadResources(TXmlParser& scanner);
     void ReadEffect(TXmlParser& scanner);
@@ -62,4 +62,5 @@ private:
     TEffectList<TPart> parts_;
     TRefPtr<TErrors> errors_;
     std::vector<std::string> includeChain_; // the files being read, outermost first
+    std::string expression_;                // reused buffer for time texts
 };

@@ -22,6 +22,7 @@
 
 #include "platform/Format.h"
 
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <unordered_map>
@@ -93,21 +94,10 @@ struct TMatch {
 
 class TCustomParser::TCompiler {
 public:
-    TCompiler(TCustomParser& parser, std::string text) : parser_(parser), s_(std::move(text)) {
-        n_ = static_cast<int32_t>(s_.size());
-        prefix_.resize(s_.size() + 1);
-        int32_t depth = 0;
-        for (int32_t i = 0; i < n_; ++i) {
-            prefix_[i] = depth;
-            if (s_[i] == '(')
-                ++depth;
-            else if (s_[i] == ')')
-                --depth;
-        }
-        prefix_[n_] = depth;
-    }
+    explicit TCompiler(TCustomParser& parser) : parser_(parser) {}
 
-    void Run();
+    // Compiles text (upper case, trimmed, brackets counted) into the parser.
+    void Run(std::string text);
 
 private:
     TMatch Classify(int32_t lo, int32_t hi);
@@ -116,15 +106,27 @@ private:
     double NumberValue(int32_t lo, int32_t hi) const;
     double* Variable(int32_t lo, int32_t hi) const;
     bool BinaryLooking(int32_t p) const;
-    bool Keyword(int32_t p, const char* word) const { return p + 3 <= n_ && s_.compare(p, 3, word) == 0; }
+    bool Keyword(int32_t p, const char* word) const {
+        return p + 3 <= n_ && s_[p] == word[0] && s_[p + 1] == word[1] && s_[p + 2] == word[2];
+    }
     bool Fits(int32_t lo, int32_t hi, unsigned kinds) { return (kinds & Bit(Classify(lo, hi).kind)) != 0; }
     double* CompileTerm(int32_t lo, int32_t hi, int depth);
     [[noreturn]] void SyntaxError(int32_t lo, int32_t hi, const TMatch& m) const;
+
+    // Classification results per substring: a flat table stamped with the
+    // compile's generation for short texts, a hash map for long ones.
+    static constexpr int32_t kFlatStride = 129;
+    struct TFlatEntry {
+        uint32_t generation = 0;
+        TMatch match;
+    };
 
     TCustomParser& parser_;
     std::string s_;
     int32_t n_ = 0;
     std::vector<int32_t> prefix_; // bracket depth before each character
+    std::vector<TFlatEntry> flat_;
+    uint32_t generation_ = 0;
     std::unordered_map<uint64_t, TMatch> memo_;
     size_t work_ = 0;
     int recursion_ = 0;
@@ -141,7 +143,7 @@ bool TCustomParser::TCompiler::BinaryLooking(int32_t p) const {
     char before = s_[p - 1];
     if (!IsDigit(before) && !IsUpper(before) && before != '.' && before != ')') return false;
     if (before == 'E' && p >= 2 && (IsDigit(s_[p - 2]) || s_[p - 2] == '.')) return false;
-    if (p >= 3 && (s_.compare(p - 3, 3, "DIV") == 0 || s_.compare(p - 3, 3, "MOD") == 0)) return false;
+    if (p >= 3 && (Keyword(p - 3, "DIV") || Keyword(p - 3, "MOD"))) return false;
     return true;
 }
 
@@ -190,14 +192,20 @@ double TCustomParser::TCompiler::NumberValue(int32_t lo, int32_t hi) const {
 }
 
 double* TCustomParser::TCompiler::Variable(int32_t lo, int32_t hi) const {
-    auto it = parser_.variables_.find(s_.substr(lo, hi - lo));
+    auto it = parser_.variables_.find(std::string_view(s_).substr(lo, hi - lo));
     return it == parser_.variables_.end() ? nullptr : it->second;
 }
 
 TMatch TCustomParser::TCompiler::Classify(int32_t lo, int32_t hi) {
+    bool flat = n_ < kFlatStride;
+    size_t slot = static_cast<size_t>(lo) * kFlatStride + static_cast<size_t>(hi);
     uint64_t key = static_cast<uint64_t>(lo) * static_cast<uint64_t>(n_ + 1) + static_cast<uint64_t>(hi);
-    auto found = memo_.find(key);
-    if (found != memo_.end()) return found->second;
+    if (flat) {
+        if (flat_[slot].generation == generation_) return flat_[slot].match;
+    } else {
+        auto found = memo_.find(key);
+        if (found != memo_.end()) return found->second;
+    }
     if (recursion_ >= kMaxRecursion) throw ETooManyNestings("Expression contains too many nestings");
     if (++work_ > kWorkBudget) throw EExpressionTooComplex("Expression is too complex");
     ++recursion_;
@@ -209,7 +217,10 @@ TMatch TCustomParser::TCompiler::Classify(int32_t lo, int32_t hi) {
         throw;
     }
     --recursion_;
-    memo_[key] = m;
+    if (flat)
+        flat_[slot] = {generation_, m};
+    else
+        memo_[key] = m;
     return m;
 }
 
@@ -324,7 +335,7 @@ TMatch TCustomParser::TCompiler::Compute(int32_t lo, int32_t hi) {
         } quotients[] = {{"DIV", 3, tkIntDiv}, {"MOD", 3, tkMod}, {"/", 1, tkDiv}};
         for (const auto& q : quotients) {
             for (int32_t k = std::max(lo + 1, lastBarrier - q.len + 1); k + q.len <= hi - 1; ++k) {
-                if (!level0(k) || s_.compare(k, q.len, q.text) != 0) continue;
+                if (!level0(k) || (q.len == 1 ? s_[k] != '/' : !Keyword(k, q.text))) continue;
                 examine(lo, hi, k, q.len);
                 if (Fits(k + q.len, hi, kDivRight) && Fits(lo, k, kDivLeft)) {
                     m.kind = q.kind;
@@ -348,13 +359,14 @@ TMatch TCustomParser::TCompiler::Compute(int32_t lo, int32_t hi) {
 
     // 11, 12: function calls.
     if (firstParen > lo) {
-        std::string name = s_.substr(lo, firstParen - lo);
-        if (parser_.functions1_.count(name) && Classify(firstParen, hi).kind == tkBracketed) {
+        std::string_view name = std::string_view(s_).substr(lo, firstParen - lo);
+        if (parser_.functions1_.find(name) != parser_.functions1_.end() &&
+            Classify(firstParen, hi).kind == tkBracketed) {
             m.kind = tkFunc1;
             m.paren = firstParen;
             return m;
         }
-        if (parser_.functions2_.count(name) && s_[hi - 1] == ')') {
+        if (parser_.functions2_.find(name) != parser_.functions2_.end() && s_[hi - 1] == ')') {
             // The comma: a valid operand holds no comma outside brackets, so
             // only the first one at the inside's level can split.
             int32_t inLo = firstParen + 1, inHi = hi - 1;
@@ -450,12 +462,12 @@ double* TCustomParser::TCompiler::CompileTerm(int32_t lo, int32_t hi, int depth)
     }
     case tkFunc1:
         step.Routine = StepFunc1;
-        step.Func1 = parser_.functions1_.at(s_.substr(lo, m.paren - lo));
+        step.Func1 = parser_.functions1_.find(std::string_view(s_).substr(lo, m.paren - lo))->second;
         step.A = CompileTerm(m.paren + 1, hi - 1, level);
         break;
     case tkFunc2:
         step.Routine = StepFunc2;
-        step.Func2 = parser_.functions2_.at(s_.substr(lo, m.paren - lo));
+        step.Func2 = parser_.functions2_.find(std::string_view(s_).substr(lo, m.paren - lo))->second;
         step.A = CompileTerm(m.paren + 1, m.split, level);
         step.B = CompileTerm(m.split + 1, hi - 1, level);
         break;
@@ -466,7 +478,35 @@ double* TCustomParser::TCompiler::CompileTerm(int32_t lo, int32_t hi, int depth)
     return step.Result;
 }
 
-void TCustomParser::TCompiler::Run() {
+void TCustomParser::TCompiler::Run(std::string text) {
+    s_ = std::move(text);
+    n_ = static_cast<int32_t>(s_.size());
+    prefix_.resize(s_.size() + 1);
+    int32_t running = 0;
+    for (int32_t i = 0; i < n_; ++i) {
+        prefix_[i] = running;
+        if (s_[i] == '(')
+            ++running;
+        else if (s_[i] == ')')
+            --running;
+    }
+    prefix_[n_] = running;
+    memo_.clear();
+    work_ = 0;
+    recursion_ = 0;
+    for (auto& level : levels_)
+        level.clear();
+    if (n_ < kFlatStride) {
+        if (flat_.empty()) flat_.resize(static_cast<size_t>(kFlatStride) * kFlatStride);
+        if (++generation_ == 0) { // wrapped: forget every stamp
+            for (TFlatEntry& e : flat_)
+                e.generation = 0;
+            generation_ = 1;
+        }
+    }
+    // Every constant and every operation takes at least one character.
+    parser_.slots_.reserve(2 * s_.size() + 2);
+
     // Limits that a compilable text can never exceed; checked up front so
     // that hostile texts fail at once.
     if (s_.size() > kParserMaxLength) throw EExpressionTooComplex("Expression is too complex");
@@ -504,6 +544,9 @@ void TCustomParser::TCompiler::Run() {
             parser_.steps_.push_back(step);
     parser_.root_ = root;
 }
+
+TCustomParser::TCustomParser() = default;
+TCustomParser::~TCustomParser() = default;
 
 void TCustomParser::AddVariable(const std::string& name, double* storage) {
     std::string upper = name;
@@ -550,7 +593,8 @@ void TCustomParser::Compile(const std::string& text) {
     }
     if (opens > closes) throw EMissMatchingBracket("Missing brackets in expression (\")\")");
     if (closes > opens) throw EMissMatchingBracket("Missing brackets in expression (\"(\")");
-    TCompiler(*this, std::move(s)).Run();
+    if (!compiler_) compiler_ = std::make_unique<TCompiler>(*this);
+    compiler_->Run(std::move(s));
 }
 
 void TCustomParser::SetExpression(const std::string& text) {
@@ -574,4 +618,78 @@ TParserFloat TCustomParser::GetValue() {
     for (const TStep& step : steps_)
         step.Routine(step);
     return *root_;
+}
+
+namespace {
+
+// The quick evaluator's view of a plain text: numbers and the operators
+// between them.
+struct TQuickText {
+    static constexpr int kMaxNumbers = 64;
+    double numbers[kMaxNumbers];
+    char ops[kMaxNumbers]; // ops[i] joins numbers[i] and numbers[i + 1]
+    int count = 0;
+    int perLevel[kParserMaxNesting + 2] = {};
+};
+
+// Splits like the compiler does for such texts: an addition at its first "+",
+// else a subtraction at its last "-", else a multiplication at its first
+// "*", else a division at its last "/". Each operation sits one level below
+// the term that holds it; false when a limit would be exceeded.
+bool QuickEval(TQuickText& q, int first, int last, int depth, TParserFloat& out) {
+    if (first == last) {
+        out = q.numbers[first];
+        return true;
+    }
+    int level = depth + 1;
+    if (level > kParserMaxNesting || ++q.perLevel[level] > kParserMaxPerLevel) return false;
+    int split = -1;
+    char op = 0;
+    for (int i = first; i < last && split < 0; ++i)
+        if (q.ops[i] == '+') split = i, op = '+';
+    for (int i = last - 1; i >= first && split < 0; --i)
+        if (q.ops[i] == '-') split = i, op = '-';
+    for (int i = first; i < last && split < 0; ++i)
+        if (q.ops[i] == '*') split = i, op = '*';
+    for (int i = last - 1; i >= first && split < 0; --i)
+        if (q.ops[i] == '/') split = i, op = '/';
+    TParserFloat a, b;
+    if (!QuickEval(q, first, split, level, a) || !QuickEval(q, split + 1, last, level, b)) return false;
+    TParserFloat r = op == '+' ? a + b : op == '-' ? a - b : op == '*' ? a * b : (b == 0 ? 0 : a / b);
+    if (op == '/' && b == 0) return false;
+    if (std::isnan(r) || std::fabs(r) > static_cast<TParserFloat>(DBL_MAX)) return false;
+    out = static_cast<double>(r); // every step stores a double
+    return true;
+}
+
+} // namespace
+
+bool TCustomParser::QuickValue(std::string_view text, double& value) {
+    TQuickText q;
+    size_t i = 0;
+    for (;;) {
+        // A number: digits with an optional "." fraction (or "." and digits).
+        size_t start = i, digits = 0;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i, ++digits;
+        if (i < text.size() && text[i] == '.') {
+            ++i;
+            while (i < text.size() && IsDigit(text[i]))
+                ++i, ++digits;
+        }
+        if (digits == 0 || q.count == TQuickText::kMaxNumbers) return false;
+        double v = 0;
+        auto r = std::from_chars(text.data() + start, text.data() + i, v);
+        if (r.ec != std::errc() || r.ptr != text.data() + i) return false;
+        q.numbers[q.count] = v;
+        if (i == text.size()) break;
+        char c = text[i];
+        if (c != '+' && c != '-' && c != '*' && c != '/') return false;
+        q.ops[q.count++] = c;
+        ++i;
+    }
+    TParserFloat result;
+    if (!QuickEval(q, 0, q.count, 0, result)) return false;
+    value = static_cast<double>(result);
+    return true;
 }

@@ -17,10 +17,11 @@
 #include "platform/Exception.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Compile errors.
@@ -54,8 +55,8 @@ constexpr size_t kParserMaxLength = 65536; // characters (longer texts are too c
 
 class TCustomParser {
 public:
-    TCustomParser() = default;
-    virtual ~TCustomParser() = default;
+    TCustomParser();
+    virtual ~TCustomParser();
     TCustomParser(const TCustomParser&) = delete;
     TCustomParser& operator=(const TCustomParser&) = delete;
 
@@ -89,6 +90,13 @@ public:
         int64_t Exponent = 0; // integer power by a literal
     };
 
+    // A shortcut for the plainest texts: unsigned decimal numbers joined by
+    // "+", "-", "*" and "/" (no brackets, signs, exponents or names). Computes
+    // exactly what compiling and evaluating the text would, and returns false,
+    // touching nothing, for any other text and whenever that would raise an
+    // error (the caller then compiles the text to get the error).
+    static bool QuickValue(std::string_view text, double& value);
+
     // Number of compiled steps (for tests of the step list).
     size_t StepCount() const { return steps_.size(); }
 
@@ -99,13 +107,14 @@ private:
     void Clear();
 
     std::string expression_;
-    std::map<std::string, double*> variables_;
-    std::map<std::string, TParserFunc1> functions1_;
-    std::map<std::string, TParserFunc2> functions2_;
+    std::map<std::string, double*, std::less<>> variables_;
+    std::map<std::string, TParserFunc1, std::less<>> functions1_;
+    std::map<std::string, TParserFunc2, std::less<>> functions2_;
+    std::unique_ptr<TCompiler> compiler_; // kept between compiles to reuse its storage
 
-    // The compiled form: constant and intermediate slots (stable addresses)
-    // and the steps from the deepest to the root.
-    std::deque<double> slots_;
+    // The compiled form: constant and intermediate slots (reserved up front,
+    // so their addresses stay put) and the steps from the deepest to the root.
+    std::vector<double> slots_;
     std::vector<TStep> steps_;
     double* root_ = nullptr;
 };

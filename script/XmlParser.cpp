@@ -178,22 +178,40 @@ std::string Utf8ToWindows1252(std::string_view text) {
 }
 
 void TAttrList::Sort() {
-    std::stable_sort(items_.begin(), items_.end(),
-                     [](const TAttr& a, const TAttr& b) { return a.Name < b.Name; });
+    auto before = [](const TAttr& a, const TAttr& b) { return a.Name < b.Name; };
+    if (count_ > 32) {
+        std::stable_sort(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(count_), before);
+        return;
+    }
+    // Tags carry few attributes: a stable insertion sort that swaps strings.
+    for (size_t i = 1; i < count_; ++i)
+        for (size_t j = i; j > 0 && before(items_[j], items_[j - 1]); --j)
+            std::swap(items_[j], items_[j - 1]);
 }
 
 const std::string& TAttrList::Value(std::string_view name) const {
     static const std::string empty;
-    auto it = std::lower_bound(items_.begin(), items_.end(), name, [](const TAttr& a, std::string_view n) {
+    auto end = items_.begin() + static_cast<std::ptrdiff_t>(count_);
+    auto it = std::lower_bound(items_.begin(), end, name, [](const TAttr& a, std::string_view n) {
         return std::string_view(a.Name) < n;
     });
-    if (it != items_.end() && it->Name == name) return it->Value;
+    if (it != end && it->Name == name) return it->Value;
     return empty;
 }
 
 void TXmlParser::SetBuffer(std::string_view text) {
     size_t zero = text.find('\0');
     buffer_.assign(text.substr(0, zero));
+    encoding_.clear();
+    version_.clear();
+    standalone_ = false;
+    Rewind();
+}
+
+void TXmlParser::TakeBuffer(std::string&& text) {
+    buffer_ = std::move(text);
+    size_t zero = buffer_.find('\0');
+    if (zero != std::string::npos) buffer_.resize(zero);
     encoding_.clear();
     version_.clear();
     standalone_ = false;
@@ -272,8 +290,8 @@ size_t TXmlParser::ReadAttributes(size_t pos) {
             if (c == '"' || c == '\'') {
                 size_t close = buffer_.find(static_cast<char>(c), pos + 1);
                 size_t end = close == std::string::npos ? buffer_.size() : close;
-                curAttr_.Add(buffer_.substr(nameStart, nameEnd - nameStart),
-                             buffer_.substr(pos + 1, end - pos - 1));
+                curAttr_.Add(std::string_view(b + nameStart, nameEnd - nameStart),
+                             std::string_view(b + pos + 1, end - pos - 1));
                 pos = close == std::string::npos ? buffer_.size() : close + 1;
                 state = expectName;
             } else {
@@ -284,12 +302,22 @@ size_t TXmlParser::ReadAttributes(size_t pos) {
     }
 }
 
-std::string TXmlParser::ProcessAttrValue(std::string_view raw) const {
-    std::string value = XmlReplaceReferences(raw, '\0');
+void TXmlParser::ProcessAttrValue(std::string& value) const {
+    // Most values hold nothing to replace: leave those untouched.
+    bool utf8 = encoding_ == "UTF-8";
+    bool plain = true;
+    for (char c : value) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '&' || u == 9 || u == 10 || u == 13 || (utf8 && u >= 0x80)) {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) return;
+    value = XmlReplaceReferences(value, '\0');
     for (char& c : value)
         if (XmlIsWhitespace(static_cast<unsigned char>(c))) c = ' ';
-    if (encoding_ == "UTF-8") value = Utf8ToWindows1252(value);
-    return value;
+    if (utf8) value = Utf8ToWindows1252(value);
 }
 
 void TXmlParser::ScanTag(size_t pos) {
@@ -314,8 +342,8 @@ void TXmlParser::ScanTag(size_t pos) {
     if (b[stop] == '/') curPartType_ = ptEmptyTag;
     curAttr_.Sort();
     if (curPartType_ != ptEndTag)
-        for (TAttr& a : curAttr_.Items())
-            a.Value = ProcessAttrValue(a.Value);
+        for (size_t i = 0; i < curAttr_.Count(); ++i)
+            ProcessAttrValue(curAttr_[i].Value);
     size_t close = buffer_.find('>', stop);
     curStart_ = pos;
     curFinal_ = close == std::string::npos ? buffer_.size() - 1 : close;
@@ -329,8 +357,8 @@ void TXmlParser::ScanXmlDecl(size_t pos) {
     curAttr_.Clear();
     ReadAttributes(pos + 5);
     curAttr_.Sort();
-    for (TAttr& a : curAttr_.Items())
-        a.Value = XmlReplaceReferences(a.Value, '\0');
+    for (size_t i = 0; i < curAttr_.Count(); ++i)
+        curAttr_[i].Value = XmlReplaceReferences(curAttr_[i].Value, '\0');
     encoding_ = curAttr_.Value("encoding");
     if (encoding_.empty()) encoding_ = "UTF-8";
     version_ = curAttr_.Value("version");
@@ -420,7 +448,15 @@ void TXmlParser::ScanCData(size_t pos) {
 }
 
 bool TXmlParser::ScanText(size_t pos) {
-    size_t end = buffer_.find('<', pos);
+    // Whitespace between tags is no part: skip it without copying.
+    size_t first = pos;
+    while (first < buffer_.size() && XmlIsWhitespace(static_cast<unsigned char>(buffer_[first])))
+        ++first;
+    if (first == buffer_.size() || buffer_[first] == '<') {
+        next_ = first;
+        return false;
+    }
+    size_t end = buffer_.find('<', first);
     if (end == std::string::npos) end = buffer_.size();
     next_ = end; // the next part starts at the "<" (or the end)
     std::string text = XmlReplaceReferences(std::string_view(buffer_).substr(pos, end - pos), ' ');

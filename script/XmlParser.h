@@ -41,19 +41,30 @@ struct TAttr {
 // written twice has two entries; the first one written is found.
 class TAttrList {
 public:
-    void Clear() { items_.clear(); }
-    // Collects a pair; Sort puts the list in order once the tag is read.
-    void Add(std::string name, std::string value) { items_.push_back({std::move(name), std::move(value)}); }
+    // Empties the list; the entries' storage is kept for the next tag.
+    void Clear() { count_ = 0; }
+    // Appends an entry to fill in; Sort puts the list in order once the tag
+    // is read.
+    TAttr& Append() {
+        if (count_ == items_.size()) items_.emplace_back();
+        return items_[count_++];
+    }
+    void Add(std::string_view name, std::string_view value) {
+        TAttr& a = Append();
+        a.Name.assign(name);
+        a.Value.assign(value);
+    }
     void Sort();
     // The value of the attribute with exactly this name, or the empty string
     // when the tag has none (an empty value reads the same).
     const std::string& Value(std::string_view name) const;
-    size_t Count() const { return items_.size(); }
+    size_t Count() const { return count_; }
     const TAttr& operator[](size_t i) const { return items_[i]; }
-    std::vector<TAttr>& Items() { return items_; }
+    TAttr& operator[](size_t i) { return items_[i]; }
 
 private:
     std::vector<TAttr> items_;
+    size_t count_ = 0;
 };
 
 class TXmlParser {
@@ -63,6 +74,8 @@ public:
     // Copies the text (up to its first zero byte) and forgets the previous
     // document. Call Rewind before scanning.
     void SetBuffer(std::string_view text);
+    // The same, taking over the text's storage instead of copying it.
+    void TakeBuffer(std::string&& text);
     // Positions the scanner before the first part.
     void Rewind();
     // Scans the next part and makes it current; false at the end of the text
@@ -102,7 +115,7 @@ private:
     bool ScanText(size_t pos);
     // Reads attributes from pos; returns where the reading stopped.
     size_t ReadAttributes(size_t pos);
-    std::string ProcessAttrValue(std::string_view raw) const;
+    void ProcessAttrValue(std::string& value) const;
     // The position of the ">" closing a construct whose closing sequence is
     // `close`, searched from `from`; the last character if there is none.
     size_t FindClose(size_t from, std::string_view close) const;

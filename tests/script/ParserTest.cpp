@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -219,6 +220,60 @@ TEST(Parser, ArithmeticFaultsRaiseInsteadOfInfinityOrNaN) {
         Eval("1/0");
     } catch (const EMathError& e) {
         EXPECT_STREQ(e.what(), "Floating point division by zero");
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The shortcut for plain texts must agree with compiling, bit for bit, and
+// must decline whatever compiling would reject or fail on.
+TEST(ParserQuickValue, AgreesWithTheCompiledSteps) {
+    const char* numbers[] = {"0",    "1",  "2",   "0.430",   "47.17", "7.5",
+                             "1.75", "3.", ".25", "1000000", "0.1",   "9"};
+    const char ops[] = {'+', '-', '*', '/'};
+    uint32_t seed = 12345;
+    auto next = [&](uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    int compared = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = numbers[next(12)];
+        int count = static_cast<int>(next(25));
+        for (int i = 0; i < count; ++i)
+            text += std::string(1, ops[next(4)]) + numbers[next(12)];
+        TParser parser;
+        double quick = 0;
+        bool took = TCustomParser::QuickValue(text, quick);
+        double full = 0;
+        bool fails = false;
+        try {
+            parser.SetExpression(text);
+            full = static_cast<double>(parser.GetValue());
+        } catch (const Exception&) {
+            fails = true;
+        }
+        if (fails) {
+            EXPECT_FALSE(took) << text;
+        } else if (took) {
+            EXPECT_EQ(std::memcmp(&quick, &full, sizeof quick), 0) << text << " " << quick << " " << full;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 1000);
+}
+
+TEST(ParserQuickValue, DeclinesOtherTexts) {
+    double v = 0;
+    EXPECT_TRUE(TCustomParser::QuickValue("0.4+15*0.430", v));
+    EXPECT_DOUBLE_EQ(v, 6.85);
+    for (const char* text : {"", "-1", "1+-2", "(1)", "A", "1E5", "1 + 2", "1+", "1/0", "2^2", "1.2.3",
+                             "1+1+1+1+1+1+1+1+1+1+1+1+1+1+1+1+1+1+1+1+1+1"}) {
+        v = 42;
+        EXPECT_FALSE(TCustomParser::QuickValue(text, v)) << text;
+        EXPECT_EQ(v, 42);
     }
 }
 
