@@ -5,6 +5,7 @@
 #include "Mirel3d/Mirel3dBase/T3dBuffers.h"
 #include "Mirel3d/Mirel3dBase/T3dValueList.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenglStoreageArea.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglSystemObjectBuffer.h"
 #include "data/Stream.h"
 
@@ -186,4 +187,20 @@ TEST(RefCounting, ObjectsLiveWhileReferenced) {
         EXPECT_FALSE(QueryAs<I3dTexture>(b));
     }
     EXPECT_EQ(alive, 0);
+}
+
+TEST(StorageArea, WithoutBufferRegionsEverySaveAndRestoreFails) {
+    TRefPtr<I3dStorageArea> area(new T3dOpenglStoreageArea(nullptr, nullptr));
+    try {
+        area->SaveAll();
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "SaveBufferError");
+    }
+    try {
+        area->RestoreRegion(0, 0, 4, 4, 0, 0);
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "RestoreBufferError");
+    }
 }
