@@ -191,6 +191,13 @@ void TAttrList::Sort() {
 
 const std::string& TAttrList::Value(std::string_view name) const {
     static const std::string empty;
+    if (count_ <= 8) {
+        // Few attributes: a plain scan finds the same (first) entry sooner.
+        for (size_t i = 0; i < count_; ++i)
+            if (items_[i].Name.size() == name.size() && std::string_view(items_[i].Name) == name)
+                return items_[i].Value;
+        return empty;
+    }
     auto end = items_.begin() + static_cast<std::ptrdiff_t>(count_);
     auto it = std::lower_bound(items_.begin(), end, name, [](const TAttr& a, std::string_view n) {
         return std::string_view(a.Name) < n;
@@ -203,6 +210,7 @@ void TXmlParser::SetBuffer(std::string_view text) {
     size_t zero = text.find('\0');
     buffer_.assign(text.substr(0, zero));
     encoding_.clear();
+    utf8_ = false;
     version_.clear();
     standalone_ = false;
     Rewind();
@@ -213,6 +221,7 @@ void TXmlParser::TakeBuffer(std::string&& text) {
     size_t zero = buffer_.find('\0');
     if (zero != std::string::npos) buffer_.resize(zero);
     encoding_.clear();
+    utf8_ = false;
     version_.clear();
     standalone_ = false;
     Rewind();
@@ -304,7 +313,7 @@ size_t TXmlParser::ReadAttributes(size_t pos) {
 
 void TXmlParser::ProcessAttrValue(std::string& value) const {
     // Most values hold nothing to replace: leave those untouched.
-    bool utf8 = encoding_ == "UTF-8";
+    bool utf8 = utf8_;
     bool plain = true;
     for (char c : value) {
         unsigned char u = static_cast<unsigned char>(c);
@@ -361,6 +370,7 @@ void TXmlParser::ScanXmlDecl(size_t pos) {
         curAttr_[i].Value = XmlReplaceReferences(curAttr_[i].Value, '\0');
     encoding_ = curAttr_.Value("encoding");
     if (encoding_.empty()) encoding_ = "UTF-8";
+    utf8_ = encoding_ == "UTF-8";
     version_ = curAttr_.Value("version");
     standalone_ = curAttr_.Value("standalone") == "yes";
     curStart_ = pos;
@@ -476,7 +486,7 @@ bool TXmlParser::ScanText(size_t pos) {
         text.swap(normal);
     }
     if (text.empty()) return false;
-    if (encoding_ == "UTF-8") text = Utf8ToWindows1252(text);
+    if (utf8_) text = Utf8ToWindows1252(text);
     curPartType_ = ptContent;
     curName_.clear();
     curContent_.swap(text);

@@ -125,6 +125,7 @@ private:
     size_t next_ = 0; // where the next part starts
     std::string encoding_, version_;
     bool standalone_ = false;
+    bool utf8_ = false; // the encoding is exactly "UTF-8": translate to Windows-1252
 
     TXmlPartType curPartType_ = ptNone;
     std::string curName_, curContent_;
