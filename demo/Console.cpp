@@ -91,7 +91,7 @@ float TConsole::PenAfter(const char* text, size_t length) const {
 void TConsole::Draw() {
     TRefPtr<I3dContext> context;
     device_->GetCurrentContext(context);
-    if (!context) return;
+    if (!context || !texture_) return; // no font loaded: nothing to draw with
     const float S = fontSize_;
 
     context->PushMatrix(mkModelview);

@@ -1,7 +1,11 @@
 #include "tests/demo/DemoTestSupport.h"
 
 #include "demo/Application.h"
+#include "data/Stream.h"
 #include "platform/Format.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 #include <cstdlib>
 
@@ -87,4 +91,55 @@ std::vector<std::string> Filter(const std::vector<std::string>& log, const std::
     for (const std::string& line : log)
         if (line.compare(0, prefix.size(), prefix) == 0) out.push_back(line);
     return out;
+}
+
+std::string BuiltContent(const std::string& name) {
+    return std::string(ZUMBRIX_BINARY_DIR) + "/" + name;
+}
+
+std::string ReferencePath(const std::string& name) {
+    return std::string(ZUMBRIX_SOURCE_DIR) + "/tests/data-files/demo/" + name;
+}
+
+bool LoadPicture(const std::string& path, RgbaPicture& out) {
+    // Read straight from the file, whatever the data-source settings are.
+    TRefPtr<I3dImage> image = T3dImage::Create();
+    try {
+        TFileStream file(path, TFileStream::fmOpenRead);
+        image->LoadFromStream(file);
+    } catch (const std::exception&) {
+        return false;
+    }
+    out.width = image->GetWidth();
+    out.height = image->GetHeight();
+    int components = image->GetFormat() + 1;
+    out.pixels.assign(size_t(out.width) * size_t(out.height) * 4, 255);
+    for (int y = 0; y < out.height; y++)
+        for (int x = 0; x < out.width; x++)
+            for (int c = 0; c < std::min(components, 4); c++)
+                out.pixels[(size_t(y) * size_t(out.width) + size_t(x)) * 4 + size_t(c)] =
+                    image->GetUInt8(x, y, c, 0);
+    return true;
+}
+
+PictureDifference ComparePictures(const RgbaPicture& a, const RgbaPicture& b) {
+    PictureDifference d;
+    d.sameSize = a.width == b.width && a.height == b.height;
+    if (!d.sameSize) return d;
+    double sum = 0.0;
+    size_t n = 0;
+    for (size_t i = 0; i < a.pixels.size(); i++) {
+        if (i % 4 == 3) continue;
+        int diff = std::abs(int(a.pixels[i]) - int(b.pixels[i]));
+        d.maxDifference = std::max(d.maxDifference, diff);
+        sum += diff;
+        n++;
+    }
+    d.meanDifference = n ? sum / double(n) : 0.0;
+    return d;
+}
+
+const char* ReferenceOutputFolder() {
+    const char* folder = std::getenv("ZUMBRIX_WRITE_REFERENCES");
+    return folder && *folder ? folder : nullptr;
 }

@@ -60,3 +60,26 @@ private:
 
 // The lines of `log` that start with `prefix`.
 std::vector<std::string> Filter(const std::vector<std::string>& log, const std::string& prefix);
+
+// The folder of the content built with the program (console font, archive).
+std::string BuiltContent(const std::string& name);
+// The committed reference images of this group.
+std::string ReferencePath(const std::string& name);
+
+// An RGBA picture read from a Targa file (row 0 at the bottom).
+struct RgbaPicture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> pixels;
+};
+bool LoadPicture(const std::string& path, RgbaPicture& out);
+// Compares two pictures: the largest difference of any channel and the
+// mean absolute difference over all channels (RGB only).
+struct PictureDifference {
+    bool sameSize = false;
+    int maxDifference = 0;
+    double meanDifference = 0.0;
+};
+PictureDifference ComparePictures(const RgbaPicture& a, const RgbaPicture& b);
+// When ZUMBRIX_WRITE_REFERENCES names a folder, reference images are written
+// there (for review) instead of being compared.
+const char* ReferenceOutputFolder();

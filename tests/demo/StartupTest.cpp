@@ -1,0 +1,162 @@
+// Start-up of the main window from loose data files and archives: every
+// resource kind loaded into the device, effects and parts added, and
+// failures reported with their messages while the window stays open.
+#include "tests/demo/DemoTestSupport.h"
+
+#include "app/MainWindow.h"
+#include "data/FlexibleStream.h"
+#include "demo/Application.h"
+#include "tests/support/TestSupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using ::testing::HasSubstr;
+
+namespace {
+
+struct StartupFixture : ::testing::Test {
+    TempDir data;
+    std::unique_ptr<TMainWindow> window;
+
+    void SetUp() override {
+        if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
+        Application().SetMessageBoxes(false);
+        Application().ClearTerminate();
+        Application().ResetErrorRepeat();
+        TFlexibleStream::ResetSettings();
+    }
+    void TearDown() override {
+        window.reset();
+        TFlexibleStream::ResetSettings();
+        Application().ClearTerminate();
+    }
+    bool Start(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {"--window", "120x90", "--silent"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        window = std::make_unique<TMainWindow>(ParseCommandLine(args));
+        return window->Create();
+    }
+    // A small picture written by the image layer.
+    void WritePicture(const std::string& name, uint8_t red) {
+        TRefPtr<I3dImage> image = T3dImage::Create();
+        image->Allocate(nullptr, 8, 2, 0, 1, 8);
+        for (int y = 0; y < 8; y++)
+            for (int x = 0; x < 8; x++) {
+                image->SetUInt8(x, y, 0, 0, red);
+                image->SetUInt8(x, y, 1, 0, uint8_t(x * 30));
+                image->SetUInt8(x, y, 2, 0, uint8_t(y * 30));
+            }
+        ASSERT_TRUE(image->SaveToFile(data.File(name).c_str(), 0));
+    }
+    const TResource* Resource(const std::string& name) {
+        for (const auto& r : window->Script()->GetResources()->Items)
+            if (r->Name == name) return r.get();
+        return nullptr;
+    }
+};
+
+TEST_F(StartupFixture, EveryResourceKindEffectsAndPartsFromLooseFiles) {
+    WritePicture("pic.tga", 200);
+    for (const char* face : {"posx", "negx", "posy", "negy", "posz", "negz"})
+        WritePicture(std::string("sky_") + face + ".tga", 100);
+    WriteFileText(data.File("blob.bin"), "0123456789");
+    std::filesystem::copy_file(BuiltContent("content/niceFont.noc"), data.File("niceFont.noc"));
+    WriteFileText(data.File("zumbrix.xml"), R"(<demo>
+        <resources location="file:">
+          <image name="pic" value="pic.tga"/>
+          <texture name="tex" value="pic.tga" repeat="false"/>
+          <cubetexture name="sky" value="sky_%s.tga"/>
+          <binary name="blob" value="blob.bin"/>
+          <consolefont value="NICEFONT.NOC"/>
+          <consolefontSize value="30"/>
+        </resources>
+        <effect name="fade" class="TFade">
+          <property name="picture" resource="pic"/>
+          <control name="color" kind="color"><key time="0" value="255 0 0 255"/></control>
+        </effect>
+        <effect name="scene" class="TSceneLoadTest"></effect>
+        <effect name="odd" class="TSomethingElse"></effect>
+        <part name="fade" start="0" stop="10"/>
+        <part name="scene" start="0" stop="10"/>
+        <part name="nowhere" start="0" stop="10"/>
+        <part name="fade" start="20" stop="30"/>
+        </demo>)");
+    ASSERT_TRUE(Start({"--data", data.Path()})) << window->StartupError();
+    TDemo3dDevice* device = window->Device();
+    // Classes this program has no implementation for make no effect, and
+    // parts naming no effect are left out of the timeline.
+    ASSERT_EQ(device->Effects().size(), 1u);
+    EXPECT_EQ(device->Effects()[0]->GetName(), "fade");
+    ASSERT_EQ(device->Parts().size(), 2u);
+    EXPECT_FLOAT_EQ(device->Parts()[1]->GetStartTime(), 20.0f);
+    // Resources by kind.
+    EXPECT_EQ(Resource("pic")->Record.Kind, vkImage);
+    EXPECT_EQ(Resource("tex")->Record.Kind, vkTexture);
+    T3dCapabilities caps{};
+    TRefPtr<I3dContext> main;
+    device->GetDevice()->GetMainContext(main);
+    main->GetCapabilities(caps);
+    EXPECT_EQ(Resource("sky")->Record.Kind, caps.CubeMaps ? vkCubeTexture : vkTexture);
+    const TValueRecord& blob = Resource("blob")->Record;
+    ASSERT_EQ(blob.Kind, vkData);
+    EXPECT_EQ(blob.Block.Size, 10u);
+    EXPECT_EQ(std::string(static_cast<const char*>(blob.Block.Data), 10), "0123456789");
+    EXPECT_NE(device->GetConsole(), nullptr);
+    EXPECT_EQ(device->GetMusicPlayer(), nullptr); // --silent
+    // The effect sees the image through its property.
+    auto* fade = dynamic_cast<TDemoEffect*>(device->FindEffect("fade"));
+    EXPECT_TRUE(fade->GetInterfaceValue("picture"));
+    // The window has the asked-for client size and is shown; playback runs.
+    int w = 0, h = 0;
+    SDL_GetWindowSize(window->Window(), &w, &h);
+    EXPECT_EQ(w, 120);
+    EXPECT_EQ(h, 90);
+    EXPECT_TRUE(SDL_GetWindowFlags(window->Window()) & SDL_WINDOW_SHOWN);
+    EXPECT_TRUE(Application().HasIdleHandler());
+    EXPECT_EQ(Application().ErrorCount(), 0);
+}
+
+TEST_F(StartupFixture, AMissingDataFileIsReportedAndTheWindowStaysWithoutPlayback) {
+    WriteFileText(data.File("zumbrix.xml"), R"(<resources location="file:">
+        <consolefont value="missing.noc"/></resources>)");
+    EXPECT_FALSE(Start({"--data", data.Path()}));
+    EXPECT_THAT(window->StartupError(), HasSubstr("Couldn't open the file named"));
+    EXPECT_THAT(window->StartupError(), HasSubstr("missing.noc"));
+    EXPECT_EQ(Application().LastError(), window->StartupError());
+    EXPECT_FALSE(window->Started());
+    EXPECT_FALSE(Application().Terminated());
+    ASSERT_NE(window->Window(), nullptr);
+    EXPECT_TRUE(SDL_GetWindowFlags(window->Window()) & SDL_WINDOW_SHOWN);
+}
+
+TEST_F(StartupFixture, AMissingMainScriptInTheArchiveIsReported) {
+    WriteFileText(data.File("other.txt"), "not the script");
+    std::string archive = data.File("nomain.pck");
+    CommandResult packed = RunMirel({"pack", archive, data.File("other.txt")});
+    ASSERT_EQ(packed.exitCode, 0) << packed.err;
+    EXPECT_FALSE(Start({"--archive", archive}));
+    EXPECT_EQ(window->StartupError(), "Must open a stream");
+}
+
+TEST_F(StartupFixture, ABrokenScriptIsReportedWithTheEvaluatorsMessage) {
+    WriteFileText(data.File("zumbrix.xml"), R"(<effect name="f" class="TFade"></effect>
+        <part name="f" start="(1+2" stop="3"/>)");
+    EXPECT_FALSE(Start({"--data", data.Path()}));
+    EXPECT_EQ(window->StartupError(), "Missing brackets in expression (\")\")");
+    EXPECT_EQ(Application().LastError(), window->StartupError());
+    EXPECT_FALSE(Application().HasIdleHandler());
+}
+
+TEST_F(StartupFixture, OfflineRunsEndWithTheMessageAndAnErrorCode) {
+    WriteFileText(data.File("zumbrix.xml"), R"(<resources><mp3 value="nothere.mp3"/></resources>)");
+    TempDir out;
+    CommandResult r = RunZumbrix({"--data", data.Path(), "--render-frames", out.Path(), "--fps", "4"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_THAT(r.err, HasSubstr("Couldn't open the file named"));
+    EXPECT_THAT(r.err, HasSubstr("nothere.mp3"));
+}
+
+} // namespace
