@@ -1,0 +1,145 @@
+// The steady-state frame allocates nothing on the heap: 300 frames of fades
+// with the console showing the statistics line and the help page, counted
+// with this program's own operator new.
+#include "data/FlexibleStream.h"
+#include "demo/Application.h"
+#include "demo/DemoDevice.h"
+#include "demo/DemoEffect.h"
+#include "demo/DemoKeys.h"
+#include "demo/DemoPart.h"
+#include "script/FileXMLParser.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<bool> gCounting{false};
+std::atomic<long> gAllocations{0};
+
+void* Allocate(std::size_t size) {
+    if (gCounting.load(std::memory_order_relaxed)) gAllocations.fetch_add(1, std::memory_order_relaxed);
+    void* p = std::malloc(size ? size : 1);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+} // namespace
+
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+TEST(Allocations, SteadyStateFramesAllocateNothing) {
+    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Application().SetMessageBoxes(false);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_Window* window =
+        SDL_CreateWindow("allocations", 0, 0, 160, 120, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    {
+        TRefPtr<TDemo3dDevice> device(new TDemo3dDevice());
+        device->SetAudioOutput(aoSilent);
+        device->Init(window, false, true);
+
+        TFlexibleStream::SetMode(lmFile);
+        TFlexibleStream::SetDataRoot(std::string(ZUMBRIX_BINARY_DIR) + "/content");
+        device->LoadConsoleFont("niceFont.noc");
+        ASSERT_NE(device->GetConsole(), nullptr);
+
+        // Fades of all three interpolation kinds, one with a repeating
+        // control, overlapping; a property looked up every frame as well.
+        TFileXMLParser script;
+        script.LoadScriptText("alloc.xml", R"(
+            <effect name="spline" class="TFade">
+              <control name="color" kind="color" type="spline">
+                <key time="0" value="255 0 0 0"/><key time="1" value="255 0 0 255"/>
+                <key time="2" value="0 0 255 100"/></control></effect>
+            <effect name="hold" class="TFade">
+              <control name="color" kind="color" type="hold" repeat="0">
+                <key time="0" value="0 255 0 50"/><key time="0.2" value="0 0 0 0"/>
+                <key time="0.4" value="0 0 0 0"/></control></effect>
+            <effect name="linear" class="TFade">
+              <property name="unused" value="1.5"/>
+              <control name="color" kind="color" type="linear">
+                <key time="0" value="0.1 0.2 0.3 0.4"/><key time="9" value="0.9 0.8 0.7 0.6"/></control></effect>
+            <part name="spline" start="0" stop="0"/>
+            <part name="hold" start="0" stop="1000"/>
+            <part name="linear" start="0" stop="1000"/>
+            <part name="hold" start="2000" stop="3000"/>)");
+        TEffectRegistry registry;
+        FillEffectRegistry(registry);
+        for (const auto& entry : script.Effects())
+            for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
+                effect->SetName(entry->Name);
+                effect->SetProperties(&entry->Properties);
+                effect->SetControls(&entry->Controls);
+                device->AddEffect(effect.Get());
+                effect->Load();
+            }
+        for (const auto& part : script.Parts()) {
+            TRefPtr<TDemoPart> p(new TDemoPart());
+            p->SetEffect(device->FindEffect(part->Name));
+            device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
+        }
+        device->Start();
+        TDemoKeys keys("Zumbrix from Tombrel");
+        keys.KeyDown(vkD, device.Get()); // statistics line
+        keys.KeyDown(vkH, device.Get()); // help page
+
+        for (int i = 0; i < 20; i++) // warm up: pools and caches fill
+            device->RenderFrame();
+        gAllocations = 0;
+        gCounting = true;
+        for (int i = 0; i < 300; i++)
+            device->RenderFrame();
+        gCounting = false;
+        EXPECT_EQ(gAllocations.load(), 0) << "heap allocations in 300 steady-state frames";
+        EXPECT_EQ(device->Timer()->GetFrameCount(), 320);
+        // The count does see allocations: adding a new status line allocates.
+        gCounting = true;
+        device->AddText(std::string(64, 'x'));
+        gCounting = false;
+        EXPECT_GT(gAllocations.load(), 0);
+    }
+    TFlexibleStream::ResetSettings();
+    SDL_DestroyWindow(window);
+}
+
+} // namespace
