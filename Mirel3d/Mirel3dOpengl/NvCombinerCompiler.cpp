@@ -55,12 +55,12 @@ const char* RegisterName(uint32_t reg) {
 
 // The operand text of an input: register with the component swizzle. stage < 0
 // is the final combiner, which always reads the global constants.
-std::string Operand(int stage, const NvCombinerInput& in) {
+std::string Operand(int stage, bool perStage, const NvCombinerInput& in) {
     const char* swz = in.component == kNvAlpha ? ".w" : in.component == kNvBlue ? ".z" : "";
     if (in.input == kNvZero) return "k.x";
     if (in.input == kNvConstantColor0 || in.input == kNvConstantColor1) {
         int which = int(in.input - kNvConstantColor0);
-        int index = stage >= 0 ? 2 + 2 * stage + which : which; // see NvCombinerEnvParameters
+        int index = stage >= 0 && perStage ? 2 + 2 * stage + which : which;
         return Format("program.env[%d]%s", index, swz);
     }
     return Format("%s%s", RegisterName(in.input), swz);
@@ -108,11 +108,11 @@ void EmitScaleBias(std::string& out, const char* x, const char* m, const NvCombi
 }
 
 // Computes one portion of a stage into ab, cd, sm (scaled, biased, clamped).
-void EmitPortion(std::string& out, int stage, const NvCombinerPortion& p, bool rgb) {
+void EmitPortion(std::string& out, int stage, bool perStage, const NvCombinerPortion& p, bool rgb) {
     const char* m = rgb ? ".xyz" : ".w";
     static const char* const vars[4] = {"vA", "vB", "vC", "vD"};
     for (int v = 0; v < 4; v++)
-        EmitMapping(out, vars[v], m, Operand(stage, p.var[v]), p.var[v].mapping);
+        EmitMapping(out, vars[v], m, Operand(stage, perStage, p.var[v]), p.var[v].mapping);
     out += Format("%s ab%s, vA, vB;\n", rgb && p.abDot ? "DP3" : "MUL", m);
     out += Format("%s cd%s, vC, vD;\n", rgb && p.cdDot ? "DP3" : "MUL", m);
     if (p.sumOutput != kNvDiscard) {
@@ -172,7 +172,6 @@ void NvCombinerMakeKey(NvCombinerProgramKey& key, const NvCombinerState& state,
             std::memset(key.state.stage[s].constant, 0, sizeof(key.state.stage[s].constant));
     }
     key.state.enabled = 0;
-    key.state.perStageConstants = 0; // stages always read their own slots
     NvCombinerUsage usage = NvCombinerUsageOf(state);
     for (int u = 0; u < kNvTextureUnits; u++)
         key.targets[u] = (usage.textureUnits & (1u << u)) ? targets[u] : uint8_t(ntNone);
@@ -239,8 +238,8 @@ std::string NvCompileCombiners(const NvCombinerProgramKey& key) {
     // General stages.
     for (int s = 0; s < st.numStages && s < kNvMaxGeneralCombiners; s++) {
         out += Format("# stage %d\n", s);
-        EmitPortion(out, s, st.stage[s].rgb, true);
-        EmitPortion(out, s, st.stage[s].alpha, false);
+        EmitPortion(out, s, st.perStageConstants, st.stage[s].rgb, true);
+        EmitPortion(out, s, st.perStageConstants, st.stage[s].alpha, false);
         EmitWrites(out, st.stage[s].rgb, true);
         EmitWrites(out, st.stage[s].alpha, false);
     }
@@ -255,14 +254,14 @@ std::string NvCompileCombiners(const NvCombinerProgramKey& key) {
         out += Format("MAX t0, rS0, k.x;\nMAX t1, rS, k.x;\nADD%s sps, t0, t1;\n",
                       st.colorSumClamp ? "_SAT" : "");
     if (usesEF) {
-        EmitMapping(out, "vE", ".xyz", Operand(-1, st.final[4]), st.final[4].mapping);
-        EmitMapping(out, "vF", ".xyz", Operand(-1, st.final[5]), st.final[5].mapping);
+        EmitMapping(out, "vE", ".xyz", Operand(-1, false, st.final[4]), st.final[4].mapping);
+        EmitMapping(out, "vF", ".xyz", Operand(-1, false, st.final[5]), st.final[5].mapping);
         out += "MUL ef.xyz, vE, vF;\n";
     }
     static const char* const vars[4] = {"vA", "vB", "vC", "vD"};
     for (int v = 0; v < 4; v++)
-        EmitMapping(out, vars[v], ".xyz", Operand(-1, st.final[v]), st.final[v].mapping);
-    EmitMapping(out, "vG", ".w", Operand(-1, st.final[6]), st.final[6].mapping);
+        EmitMapping(out, vars[v], ".xyz", Operand(-1, false, st.final[v]), st.final[v].mapping);
+    EmitMapping(out, "vG", ".w", Operand(-1, false, st.final[6]), st.final[6].mapping);
     out += "LRP t0.xyz, vA, vB, vC;\nADD_SAT result.color.xyz, t0, vD;\nMOV_SAT result.color.w, vG.w;\nEND\n";
     return out;
 }

@@ -4,7 +4,8 @@
 // The program reads the combiner constants from environment parameters, so
 // changing a constant never needs a new program:
 //   program.env[0], [1]                     global CONSTANT_COLOR0/1
-//   program.env[2 + 2 i], [3 + 2 i]         stage i's per-stage constants
+//   program.env[2 + 2 i], [3 + 2 i]         stage i's per-stage constants (read
+//                                           only while per-stage constants are on)
 // Everything else that shapes the program (stages, inputs, mappings, outputs,
 // texture targets of the units read, fog mode) is in NvCombinerProgramKey.
 #pragma once

@@ -33,10 +33,11 @@ struct RealGL {
     X(glEnable)                                                                                              \
     X(glDisable)                                                                                             \
     X(glIsEnabled)                                                                                           \
-    X(glGetError) X(glGetIntegerv) X(glGetFloatv) X(glGetString) X(glPushAttrib) X(glPopAttrib)              \
-        X(glEnableClientState) X(glDisableClientState) X(glBegin) X(glDrawArrays) X(glDrawElements)          \
-            X(glCallList) X(glCallLists) X(glVertexPointer) X(glNormalPointer) X(glColorPointer)             \
-                X(glTexCoordPointer) X(glVertex3f) X(glNormal3f) X(glColor3f)
+    X(glGetError)                                                                                            \
+    X(glGetIntegerv) X(glGetFloatv) X(glGetString) X(glPushAttrib) X(glPopAttrib) X(glEnableClientState)     \
+        X(glDisableClientState) X(glBegin) X(glDrawArrays) X(glDrawElements) X(glCallList) X(glCallLists)    \
+            X(glVertexPointer) X(glNormalPointer) X(glColorPointer) X(glTexCoordPointer) X(glVertex3f)       \
+                X(glNormal3f) X(glColor3f)
 #define NV_REAL_EXT_LIST(X)                                                                                  \
     X(glDrawRangeElementsEXT, PFNGLDRAWRANGEELEMENTSEXTPROC)                                                 \
     X(glActiveTextureARB, PFNGLACTIVETEXTUREARBPROC)                                                         \
@@ -44,9 +45,10 @@ struct RealGL {
     X(glMultiTexCoord3fARB, PFNGLMULTITEXCOORD3FARBPROC)                                                     \
     X(glSecondaryColorPointerEXT, PFNGLSECONDARYCOLORPOINTEREXTPROC)                                         \
     X(glSecondaryColor3fEXT, PFNGLSECONDARYCOLOR3FEXTPROC)                                                   \
-        X(glFogCoordPointerEXT, PFNGLFOGCOORDPOINTEREXTPROC) X(glFogCoordfEXT, PFNGLFOGCOORDFEXTPROC) X(     \
-            glGenProgramsARB, PFNGLGENPROGRAMSARBPROC) X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC)    \
-            X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC) X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)    \
+    X(glFogCoordPointerEXT, PFNGLFOGCOORDPOINTEREXTPROC)                                                     \
+    X(glFogCoordfEXT, PFNGLFOGCOORDFEXTPROC) X(glGenProgramsARB, PFNGLGENPROGRAMSARBPROC)                    \
+        X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC) X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC)      \
+            X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)                                                 \
                 X(glProgramEnvParameter4fvARB, PFNGLPROGRAMENVPARAMETER4FVARBPROC)                           \
                     X(glGetProgramivARB, PFNGLGETPROGRAMIVARBPROC)                                           \
                         X(glVertexAttribPointerARB, PFNGLVERTEXATTRIBPOINTERARBPROC)                         \
@@ -120,6 +122,13 @@ struct ContextState {
 
     GLenum pendingError = GL_NO_ERROR;
 
+    // The texture targets enabled on units 0-3 (bits: 1 1D, 2 2D, 4 3D, 8 cube
+    // map), followed through the wrapped glEnable / glDisable /
+    // glActiveTextureARB; read from GL again after glPopAttrib.
+    uint8_t textureEnables[kNvTextureUnits] = {};
+    GLenum activeUnit = GL_TEXTURE0_ARB;
+    bool texturesKnown = false;
+
     ContextState() { NvCombinerStateReset(combiners); }
 };
 
@@ -154,13 +163,7 @@ void APIENTRY EmuCombinerParameterfvNV(GLenum pname, const GLfloat* params) {
     SetError(error);
     if (error) return;
     if (pname == GL_CONSTANT_COLOR0_NV || pname == GL_CONSTANT_COLOR1_NV) {
-        // The global constant feeds its own slot and, with per-stage constants
-        // off, the stage slots too.
-        uint32_t which = pname - GL_CONSTANT_COLOR0_NV;
-        s.constantsDirty |= 1u << which;
-        if (!s.combiners.perStageConstants)
-            for (int i = 0; i < kNvMaxGeneralCombiners; i++)
-                s.constantsDirty |= 1u << (2 + 2 * i + which);
+        s.constantsDirty |= 1u << (pname - GL_CONSTANT_COLOR0_NV);
     } else {
         s.shapeDirty = true;
     }
@@ -222,17 +225,48 @@ void APIENTRY EmuCombinerStageParameterfvNV(GLenum stage, GLenum pname, const GL
     ContextState& s = State();
     uint32_t error = NvCombinerStageParameterfv(s.combiners, stage, pname, params);
     SetError(error);
-    if (error == 0 && s.combiners.perStageConstants)
+    if (error == 0)
         s.constantsDirty |= 1u << (2 + 2 * (stage - GL_COMBINER0_NV) + (pname - GL_CONSTANT_COLOR0_NV));
 }
 
+uint8_t TargetBit(GLenum cap) {
+    switch (cap) {
+    case GL_TEXTURE_1D:
+        return 1;
+    case GL_TEXTURE_2D:
+        return 2;
+    case GL_TEXTURE_3D:
+        return 4;
+    case GL_TEXTURE_CUBE_MAP_ARB:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+// Reads the enabled texture targets of units 0-3 and the active unit from GL.
+void QueryTextures(ContextState& s) {
+    GLint active = GL_TEXTURE0_ARB;
+    real.glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+    static const GLenum caps[4] = {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP_ARB};
+    for (int u = 0; u < kNvTextureUnits; u++) {
+        real.glActiveTextureARB(GL_TEXTURE0_ARB + u);
+        s.textureEnables[u] = 0;
+        for (GLenum cap : caps)
+            if (real.glIsEnabled(cap)) s.textureEnables[u] |= TargetBit(cap);
+    }
+    real.glActiveTextureARB(GLenum(active));
+    s.activeUnit = GLenum(active);
+    s.texturesKnown = true;
+}
+
 // The target a texture unit samples, by the fixed-function priority.
-uint8_t UnitTarget(int unit) {
-    real.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
-    if (real.glIsEnabled(GL_TEXTURE_CUBE_MAP_ARB)) return ntCube;
-    if (real.glIsEnabled(GL_TEXTURE_3D)) return nt3D;
-    if (real.glIsEnabled(GL_TEXTURE_2D)) return nt2D;
-    if (real.glIsEnabled(GL_TEXTURE_1D)) return nt1D;
+uint8_t UnitTarget(const ContextState& s, int unit) {
+    uint8_t bits = s.textureEnables[unit];
+    if (bits & 8) return ntCube;
+    if (bits & 4) return nt3D;
+    if (bits & 2) return nt2D;
+    if (bits & 1) return nt1D;
     return ntNone;
 }
 
@@ -272,13 +306,9 @@ void UpdateCombiners(ContextState& s) {
     if (s.shapeDirty) s.usage = NvCombinerUsageOf(st);
     // The texture targets and fog mode the program depends on.
     uint8_t targets[kNvTextureUnits] = {};
-    if (s.usage.textureUnits) {
-        GLint active = GL_TEXTURE0_ARB;
-        real.glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
-        for (int u = 0; u < kNvTextureUnits; u++)
-            if (s.usage.textureUnits & (1u << u)) targets[u] = UnitTarget(u);
-        real.glActiveTextureARB(GLenum(active));
-    }
+    if (!s.texturesKnown) QueryTextures(s);
+    for (int u = 0; u < kNvTextureUnits; u++)
+        if (s.usage.textureUnits & (1u << u)) targets[u] = UnitTarget(s, u);
     uint8_t fog = nfOff;
     if (s.usage.fog && real.glIsEnabled(GL_FOG)) {
         GLint mode = GL_EXP;
@@ -707,19 +737,46 @@ bool SetCap(GLenum cap, bool on) {
         return true;
     }
     if (cap == GL_PER_STAGE_CONSTANTS_NV) {
-        if (s.combiners.perStageConstants != on) s.constantsDirty = ~0u;
+        if (s.combiners.perStageConstants != on) {
+            s.constantsDirty = ~0u;
+            s.shapeDirty = true; // the program reads other slots
+        }
         s.combiners.perStageConstants = on;
         return true;
     }
     return false;
 }
 
+// Follows the texture enables of units 0-3 for the combiner programs.
+void NoteTextureEnable(GLenum cap, bool on) {
+    uint8_t bit = TargetBit(cap);
+    if (!bit || !combinersEmulated) return;
+    ContextState& s = State();
+    GLuint unit = s.activeUnit - GL_TEXTURE0_ARB;
+    if (!s.texturesKnown || unit >= GLuint(kNvTextureUnits)) return;
+    if (on)
+        s.textureEnables[unit] |= bit;
+    else
+        s.textureEnables[unit] &= uint8_t(~bit);
+}
+
 void APIENTRY WrapEnable(GLenum cap) {
-    if (!SetCap(cap, true)) real.glEnable(cap);
+    if (!SetCap(cap, true)) {
+        real.glEnable(cap);
+        NoteTextureEnable(cap, true);
+    }
 }
 
 void APIENTRY WrapDisable(GLenum cap) {
-    if (!SetCap(cap, false)) real.glDisable(cap);
+    if (!SetCap(cap, false)) {
+        real.glDisable(cap);
+        NoteTextureEnable(cap, false);
+    }
+}
+
+void APIENTRY WrapActiveTextureARB(GLenum unit) {
+    real.glActiveTextureARB(unit);
+    if (combinersEmulated) State().activeUnit = unit;
 }
 
 GLboolean APIENTRY WrapIsEnabled(GLenum cap) {
@@ -755,7 +812,9 @@ void APIENTRY WrapPopAttrib() {
     ContextState& s = State();
     // The pop restores the fragment program enable of the push; the engine
     // uses fragment programs only through the emulation, so that is ours.
+    // Texture enables and the active unit may have changed too.
     s.fragmentProgramOn = real.glIsEnabled(GL_FRAGMENT_PROGRAM_ARB) != 0;
+    s.texturesKnown = false;
     if (s.attribDepth == 0) return;
     s.attribDepth--;
     if (s.attribDepth < kAttribStackDepth && s.attribPushed[s.attribDepth]) {
@@ -830,6 +889,7 @@ void InstallNvEmulation(T3dGLEntryPoints& gl, T3dGLFlags& flags) {
         gl.glCombinerOutputNV = EmuCombinerOutputNV;
         gl.glFinalCombinerInputNV = EmuFinalCombinerInputNV;
         gl.glCombinerStageParameterfvNV = EmuCombinerStageParameterfvNV;
+        gl.glActiveTextureARB = WrapActiveTextureARB;
         flags.RegisterCombiners |= glfUsable;
         flags.RegisterCombiners2 |= glfUsable;
     }

@@ -214,13 +214,14 @@ void Apply(const NvCombinerState& st) {
 // Draws the scene with the state and compares every pixel with the model.
 // Returns the number of mismatching pixels (and reports the first few).
 int RenderAndCompare(Scene& s, const NvCombinerState& st, const NvGlExtras* ext, float secondaryAlpha,
-                     const char* what) {
+                     const char* what, const std::function<void()>& beforeDraw = nullptr) {
     NvResetState();
     NvBindTarget(false);
     UploadTextures(s);
     Apply(st);
     EXPECT_EQ(GL.glGetError(), GLenum(GL_NO_ERROR)) << what;
     GL.glEnable(GL_REGISTER_COMBINERS_NV);
+    if (beforeDraw) beforeDraw();
     Draw(s, ext);
     GL.glDisable(GL_REGISTER_COMBINERS_NV);
     std::vector<float> px = NvReadTarget();
@@ -335,6 +336,27 @@ TEST(NvCombinerRender, TextureTargetsAndDisabledUnits) {
     st.final[3] = In(kNvSpare1);
     st.final[6] = In(kNvSpare1, kNvUnsignedIdentity, kNvAlpha);
     EXPECT_EQ(RenderAndCompare(s, st, ext, secondaryAlpha, "targets"), 0);
+    // Texture enables switched inside an attribute push come back with the pop.
+    EXPECT_EQ(RenderAndCompare(s, st, ext, secondaryAlpha, "targets after a pop",
+                               [] {
+                                   GL.glPushAttrib(GL_ENABLE_BIT | GL_TEXTURE_BIT);
+                                   GL.glActiveTextureARB(GL_TEXTURE1_ARB);
+                                   GL.glDisable(GL_TEXTURE_CUBE_MAP_ARB);
+                                   GL.glEnable(GL_TEXTURE_2D);
+                                   GL.glPopAttrib();
+                               }),
+              0);
+    // A unit switched off reads zero; a 2D target under a cube map loses to it.
+    s.units[2] = ukOff;
+    EXPECT_EQ(RenderAndCompare(s, st, ext, secondaryAlpha, "unit 2 switched off",
+                               [] {
+                                   GL.glActiveTextureARB(GL_TEXTURE2_ARB);
+                                   GL.glDisable(GL_TEXTURE_3D);
+                                   GL.glActiveTextureARB(GL_TEXTURE1_ARB);
+                                   GL.glEnable(GL_TEXTURE_2D);
+                                   GL.glActiveTextureARB(GL_TEXTURE0_ARB);
+                               }),
+              0);
 }
 
 // The seven set-ups of the bump and refraction material handler.
