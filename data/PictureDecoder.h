@@ -80,7 +80,7 @@ enum TPictureFormat {
 };
 const char* PictureFormatName(int format);
 
-// The format whose decoder accepts these first bytes (up to 64 of them;
+// The format whose decoder accepts these first bytes (up to 128 of them;
 // streamSize is the whole stream's size), or pfJpeg when none does.
 int DetectPictureFormat(const uint8_t* head, size_t headSize, int64_t streamSize);
 
@@ -95,6 +95,10 @@ bool TargaAccepts(const uint8_t* head, size_t size);
 void DecodeTarga(TStream& stream, TPictureTarget& target);
 bool TiffAccepts(const uint8_t* head, size_t size);
 void DecodeTiff(TStream& stream, TPictureTarget& target);
+bool PcxAccepts(const uint8_t* head, size_t size);
+void DecodePcx(TStream& stream, TPictureTarget& target);
+bool SgiAccepts(const uint8_t* head, size_t size);
+void DecodeSgi(TStream& stream, TPictureTarget& target);
 bool PsdAccepts(const uint8_t* head, size_t size);
 void DecodePsd(TStream& stream, TPictureTarget& target);
 bool PnmAccepts(const uint8_t* head, size_t size);

@@ -33,10 +33,12 @@ const char* PictureFormatName(int format) {
 
 int DetectPictureFormat(const uint8_t* head, size_t size, int64_t streamSize) {
     (void)streamSize;
-    // Asked in this order; formats without a decoder here (EPS, PCX, RLA,
-    // SGI, CEL/PIC, Photo-CD, CUT, Paint Shop Pro) accept nothing.
+    // Asked in this order; formats without a decoder here (EPS, RLA,
+    // CEL/PIC, Photo-CD, CUT, Paint Shop Pro) accept nothing.
     if (TargaAccepts(head, size)) return pfTarga;
     if (TiffAccepts(head, size)) return pfTiff;
+    if (PcxAccepts(head, size)) return pfPcx;
+    if (SgiAccepts(head, size)) return pfSgi;
     if (PsdAccepts(head, size)) return pfPsd;
     if (PnmAccepts(head, size)) return pfPnm;
     if (GifAccepts(head, size)) return pfGif;
@@ -46,7 +48,7 @@ int DetectPictureFormat(const uint8_t* head, size_t size, int64_t streamSize) {
 
 int DecodePicture(TStream& stream, TPictureTarget& target) {
     int64_t start = stream.GetPosition();
-    uint8_t head[64];
+    uint8_t head[128];
     int64_t got = 0;
     while (got < static_cast<int64_t>(sizeof head)) {
         int64_t n = stream.Read(head + got, static_cast<int64_t>(sizeof head) - got);
@@ -61,6 +63,12 @@ int DecodePicture(TStream& stream, TPictureTarget& target) {
         break;
     case pfTiff:
         DecodeTiff(stream, target);
+        break;
+    case pfPcx:
+        DecodePcx(stream, target);
+        break;
+    case pfSgi:
+        DecodeSgi(stream, target);
         break;
     case pfPsd:
         DecodePsd(stream, target);

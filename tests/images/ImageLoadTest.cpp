@@ -304,3 +304,109 @@ TEST(ImageLoad, FromBitmapConversions) {
     image->FromBitmap(&bitmap);
     EXPECT_EQ(image->GetWidth(), 1);
 }
+
+namespace {
+
+// A PCX file: header, then the given (already encoded) scan-line data.
+std::vector<uint8_t> MakePcx(int width, int height, int bits, int planes, int lineBytes, bool rle,
+                             const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> h(128, 0);
+    h[0] = 0x0A;
+    h[1] = 5;
+    h[2] = rle ? 1 : 0;
+    h[3] = static_cast<uint8_t>(bits);
+    h[8] = static_cast<uint8_t>(width - 1);
+    h[10] = static_cast<uint8_t>(height - 1);
+    for (int i = 0; i < 48; i++)
+        h[16 + i] = static_cast<uint8_t>(i * 5); // header palette
+    h[65] = static_cast<uint8_t>(planes);
+    h[66] = static_cast<uint8_t>(lineBytes);
+    h.insert(h.end(), data.begin(), data.end());
+    return h;
+}
+
+// An SGI file: 512-byte header and the given data after it.
+std::vector<uint8_t> MakeSgi(bool rle, int bpc, int dimension, int w, int h, int z,
+                             const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> out(512, 0);
+    out[0] = 0x01;
+    out[1] = 0xDA;
+    out[2] = rle ? 1 : 0;
+    out[3] = static_cast<uint8_t>(bpc);
+    out[5] = static_cast<uint8_t>(dimension);
+    out[7] = static_cast<uint8_t>(w);
+    out[9] = static_cast<uint8_t>(h);
+    out[11] = static_cast<uint8_t>(z);
+    out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+} // namespace
+
+TEST(ImageLoad, PcxVariants) {
+    // 8-bit palette, run-length encoded, palette at the end: indices kept.
+    // Rows 7 7 7 9 and C5 C5 4 5 (a literal C5 needs a run of one).
+    std::vector<uint8_t> file = MakePcx(4, 2, 8, 1, 4, true, {0xC3, 7, 9, 0xC2, 0xC5, 4, 5});
+    file.push_back(0x0C);
+    for (int i = 0; i < 768; i++)
+        file.push_back(static_cast<uint8_t>(i));
+    auto image = LoadBytes(file);
+    EXPECT_EQ(image->LastFormat(), pfPcx);
+    EXPECT_EQ(image->GetFormat(), ifOne);
+    EXPECT_EQ(image->GetUInt8(0, 1, 0, 0), 7);
+    EXPECT_EQ(image->GetUInt8(3, 1, 0, 0), 9);
+    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 0xC5);
+    EXPECT_EQ(image->GetUInt8(3, 0, 0, 0), 5);
+    // Three planes of 8 bits: colour, planes red, green, blue per line.
+    image = LoadBytes(MakePcx(2, 1, 8, 3, 2, false, {10, 11, 20, 21, 30, 31}));
+    EXPECT_EQ(image->GetFormat(), ifThree);
+    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 11);
+    EXPECT_EQ(image->GetUInt8(1, 0, 2, 0), 31);
+    // Four planes of one bit: 16-colour indices.
+    image = LoadBytes(MakePcx(3, 1, 1, 4, 2, false, {0x80, 0, 0x40, 0, 0x20, 0, 0xE0, 0}));
+    EXPECT_EQ(image->GetFormat(), ifOne);
+    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 1 + 8);
+    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 2 + 8);
+    EXPECT_EQ(image->GetUInt8(2, 0, 0, 0), 4 + 8);
+    // A run that would fill more than the picture, then truncation.
+    EXPECT_EQ(LoadBytes(MakePcx(2, 1, 8, 1, 2, true, {0xFF, 3}))->GetUInt8(1, 0, 0, 0), 3);
+    TRefPtr<T3dImage> bad(new T3dImage());
+    std::vector<uint8_t> cut = MakePcx(40, 40, 8, 3, 40, true, {0xC2, 1});
+    TReadOnlyMemoryStream stream(cut.data(), static_cast<int64_t>(cut.size()));
+    EXPECT_THROW(bad->LoadFromStream(stream), EInvalidGraphic);
+}
+
+TEST(ImageLoad, SgiVariants) {
+    // Verbatim RGB, planes one after another, rows bottom first.
+    auto image = LoadBytes(MakeSgi(false, 1, 3, 2, 2, 3, {1, 2, 3, 4, 11, 12, 13, 14, 21, 22, 23, 24}));
+    EXPECT_EQ(image->LastFormat(), pfSgi);
+    EXPECT_EQ(image->GetFormat(), ifThree);
+    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 1); // bottom row stays row 0
+    EXPECT_EQ(image->GetUInt8(1, 1, 0, 0), 4);
+    EXPECT_EQ(image->GetUInt8(1, 1, 2, 0), 24);
+    // Run-length grey: tables of row starts and lengths, then the rows.
+    auto rleGrey = [](const std::vector<uint8_t>& row0, const std::vector<uint8_t>& row1) {
+        std::vector<uint8_t> tables(16, 0);
+        uint32_t start0 = 512 + 16, start1 = start0 + static_cast<uint32_t>(row0.size());
+        for (int i = 0; i < 4; i++) {
+            tables[i] = static_cast<uint8_t>(start0 >> (24 - 8 * i));
+            tables[4 + i] = static_cast<uint8_t>(start1 >> (24 - 8 * i));
+        }
+        tables[11] = static_cast<uint8_t>(row0.size());
+        tables[15] = static_cast<uint8_t>(row1.size());
+        tables.insert(tables.end(), row0.begin(), row0.end());
+        tables.insert(tables.end(), row1.begin(), row1.end());
+        return MakeSgi(true, 1, 2, 3, 2, 1, tables);
+    };
+    image = LoadBytes(rleGrey({0x03, 50, 0x00}, {0x82, 60, 61, 0x01, 62, 0x00}));
+    EXPECT_EQ(image->GetFormat(), ifOne);
+    EXPECT_EQ(image->GetUInt8(2, 0, 0, 0), 50);
+    EXPECT_EQ(image->GetUInt8(1, 1, 0, 0), 61);
+    EXPECT_EQ(image->GetUInt8(2, 1, 0, 0), 62);
+    // A row that ends before the width is filled is damaged.
+    EXPECT_THROW(LoadBytes(rleGrey({0x03, 50, 0x00}, {0x82, 60, 61, 0x00})), EInvalidGraphic);
+    // 16-bit verbatim grey keeps the high byte.
+    image = LoadBytes(MakeSgi(false, 2, 1, 2, 1, 1, {0x12, 0x34, 0xAB, 0xCD}));
+    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 0x12);
+    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 0xAB);
+}
