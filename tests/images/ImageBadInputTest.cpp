@@ -45,6 +45,20 @@ TEST(ImageBadInput, TruncatedFilesOfEveryFormatFail) {
         {"tga", MakeTarga(2, 40, 30, 24, 0, {}, 0, 0, 0, p.pixels)},
         {"tga-rle", MakeTarga(10, 40, 30, 24, 0, {}, 0, 0, 0, {0xFF, 1, 2, 3})},
         {"pnm", std::vector<uint8_t>(pnm.begin(), pnm.end())},
+        {"pcx",
+         [&] {
+             std::vector<uint8_t> h(128, 0);
+             h[0] = 0x0A, h[1] = 5, h[2] = 0, h[3] = 8, h[8] = 39, h[10] = 29, h[65] = 3, h[66] = 40;
+             h.insert(h.end(), p.pixels.begin(), p.pixels.end());
+             return h;
+         }()},
+        {"sgi",
+         [&] {
+             std::vector<uint8_t> h(512, 0);
+             h[0] = 0x01, h[1] = 0xDA, h[3] = 1, h[5] = 3, h[7] = 40, h[9] = 30, h[11] = 3;
+             h.insert(h.end(), p.pixels.begin(), p.pixels.end());
+             return h;
+         }()},
     };
     for (auto& [name, bytes] : files) {
         SCOPED_TRACE(name);

@@ -1,5 +1,6 @@
 // mirel image info / convert / normalmap and mirel chunks on real files.
 #include "data/3dImage.h"
+#include "scene/chunks/NoiceLoader.h"
 #include "tests/images/ImageTestUtil.h"
 #include "tests/support/TestSupport.h"
 
@@ -60,4 +61,24 @@ TEST(MirelImage, NormalMapOfAFlatPictureIsStraightUp) {
     EXPECT_EQ(n->GetUInt8(3, 3, 0, 0), 128); // 0.5 * 255 = 127.5 -> 128
     EXPECT_EQ(n->GetUInt8(3, 3, 2, 0), 255);
     EXPECT_EQ(RunMirel({"image", "normalmap", dir.File("h.png")}).exitCode, 2);
+}
+
+TEST(MirelChunks, PrintsTheTreeAndFailsOnBadSizes) {
+    TempDir dir;
+    // A material with one map child, then a chunk whose total size loops back.
+    std::vector<uint8_t> file;
+    WriteChunkHeader(file, {kChunkMagic, FourCC("MTRL"), 0x0102, 4, 48});
+    file.insert(file.end(), 4, 0);
+    WriteChunkHeader(file, {kChunkMagic, FourCC("MMAP"), 0x0102, 4, 24});
+    file.insert(file.end(), 4, 0);
+    WriteFileBytes(dir.File("ok.y3d"), file);
+    CommandResult r = RunMirel({"chunks", dir.File("ok.y3d")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0 GOAT MTRL 0x0102 4 48\n  24 GOAT MMAP 0x0102 4 24\n");
+    WriteChunkHeader(file, {kChunkMagic, FourCC("HLPR"), 0x0101, 0, 8});
+    file.insert(file.end(), 4, 0);
+    WriteFileBytes(dir.File("bad.y3d"), file);
+    r = RunMirel({"chunks", dir.File("bad.y3d")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("smaller than its header"), std::string::npos) << r.err;
 }
