@@ -16,6 +16,8 @@ public:
     void SaveAll() override;
     void RestoreAll() override;
 
+    void* GetRegion() const { return Region; }
+
 private:
     void* Region;
     TRefPtr<I3dDevice> Device;

@@ -41,6 +41,7 @@ public:
     I3dVertexBuffer* Stream(int32_t i) const { return VertexBuffers.Items[size_t(i)].Get(); }
     int32_t IndexListCount() const { return int32_t(IndexBuffers.Items.size()); }
     I3dIndexBuffer* IndexList(int32_t i) const { return IndexBuffers.Items[size_t(i)].Get(); }
+    I3dDevice* GetDevice() const { return Device; }
 
 private:
     I3dDevice* Device; // owner, not counted
