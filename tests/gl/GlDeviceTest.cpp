@@ -31,6 +31,13 @@ TEST(GlDevice, ContextStackBoundsAndTimer) {
     TRefPtr<ITimer> timer;
     d->GetTimer(timer);
     EXPECT_TRUE(timer);
+    // The display change happens for the first full-screen context only; the
+    // pixel-format list is made once and kept.
+    EXPECT_TRUE(d->GetDisplayChanger());
+    EXPECT_FALSE(d->GetDisplayChanger());
+    T3dPixelformats* formats = d->GetPixelFormats(w.Window());
+    EXPECT_GT(formats->Count(), 0);
+    EXPECT_EQ(d->GetPixelFormats(nullptr), formats);
     // Without the vertex-program module the factory leaves out untouched.
     if (!GVertexProgramFactory) {
         TRefPtr<I3dVertexProgram> vp;
