@@ -24,6 +24,8 @@ using T3dValueArray = std::vector<uint32_t>;
 // elements of ValueCount 32-bit values each.
 class I3dValueList : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0x133EAAB9, 0x757B, 0x44D5, {0xBE, 0x6E, 0xF0, 0x5E, 0x55, 0x5C, 0x89, 0xF4}};
     virtual void LoadFromStream(TStream& stream) = 0;
     virtual void SaveToStream(TStream& stream) = 0;
     virtual void SetCapacity(int32_t elements) = 0;
@@ -44,6 +46,8 @@ public:
 // I3dFaceList {C117EE2F-3BBB-4411-9D5D-73D300651EFE}: elements are face groups.
 class I3dFaceList : public virtual I3dValueList {
 public:
+    static constexpr TGuid IID = {
+        0xC117EE2F, 0x3BBB, 0x4411, {0x9D, 0x5D, 0x73, 0xD3, 0x00, 0x65, 0x1E, 0xFE}};
     virtual void AddFaceGroupRecord(const T3dFaceGroup& group) = 0;
     virtual void AddFaceGroupEx(int32_t firstIndex, int32_t indexCount, T3dPrimitiveKind primitive,
                                 int32_t ignored) = 0;
@@ -51,11 +55,17 @@ public:
 };
 
 // I3dIndexList {BEE3F628-E278-4144-9A7A-6A34106A2536}: declared only.
-class I3dIndexList : public virtual I3dValueList {};
+class I3dIndexList : public virtual I3dValueList {
+public:
+    static constexpr TGuid IID = {
+        0xBEE3F628, 0xE278, 0x4144, {0x9A, 0x7A, 0x6A, 0x34, 0x10, 0x6A, 0x25, 0x36}};
+};
 
 // I3dVertexBuffer {AAF70B72-BB2E-4B65-946B-27B36D0E445B}: one vertex stream.
 class I3dVertexBuffer : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0xAAF70B72, 0xBB2E, 0x4B65, {0x94, 0x6B, 0x27, 0xB3, 0x6D, 0x0E, 0x44, 0x5B}};
     virtual void SetDataType(uint8_t dataType) = 0;
     virtual void Reserved4() = 0;
     virtual void SetComponents(uint8_t components) = 0; // 0 to 3 for 1 to 4 components
@@ -82,6 +92,8 @@ public:
 // I3dIndexBuffer {F823A7BB-9009-4DA1-981C-D5C533974B80}: 32-bit indices.
 class I3dIndexBuffer : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0xF823A7BB, 0x9009, 0x4DA1, {0x98, 0x1C, 0xD5, 0xC5, 0x33, 0x97, 0x4B, 0x80}};
     virtual void SetGLPointer(void* pointer) = 0;
     virtual void* GetGLPointer() = 0;
     virtual void SetData(void* data) = 0;
@@ -106,6 +118,8 @@ struct T3dIndexBufferList {
 // I3dObjectBuffer {5F6DBF43-D697-429B-85BA-30645C480280}: the arrays of one geometry.
 class I3dObjectBuffer : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0x5F6DBF43, 0xD697, 0x429B, {0x85, 0xBA, 0x30, 0x64, 0x5C, 0x48, 0x02, 0x80}};
     virtual void* Lock() = 0; // returns self, no effect
     virtual void* Reserved4() = 0;
     virtual void* Unlock() = 0; // returns self, no effect
@@ -126,6 +140,8 @@ public:
 // I3dVertexProgram {08A13A65-B8D0-484B-B8AE-C2106F5256D5}.
 class I3dVertexProgram : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0x08A13A65, 0xB8D0, 0x484B, {0xB8, 0xAE, 0xC2, 0x10, 0x6F, 0x52, 0x56, 0xD5}};
     virtual void TranslateSource(const char* text) = 0;
     virtual void LoadProgram(const void* data, int32_t byteCount) = 0;
     virtual void LoadFromFile(const char* name) = 0;
@@ -158,6 +174,8 @@ struct T3dImageInfo {
 // I3dTexture {4585FF82-ADBB-4432-A1CD-3527E176E403}.
 class I3dTexture : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0x4585FF82, 0xADBB, 0x4432, {0xA1, 0xCD, 0x35, 0x27, 0xE1, 0x76, 0xE4, 0x03}};
     virtual void* GetImplementation() = 0;
     virtual void GetDevice(TRefPtr<I3dDevice>& out) = 0;
     virtual void SetDevice(I3dDevice* device) = 0;
@@ -196,6 +214,8 @@ public:
 // is also what an image binds to for reading buffers (I3dImageContext).
 class I3dContext : public virtual I3dImageContext {
 public:
+    static constexpr TGuid IID = {
+        0x12340603, 0x8F0A, 0x401A, {0x8C, 0xCB, 0xA7, 0x4C, 0x14, 0xA0, 0xD6, 0x01}};
     virtual bool MakeCurrent() = 0;
     virtual void Deactivate() = 0;
     virtual void SetViewport(const T3dViewport& viewport) = 0;
@@ -315,6 +335,8 @@ public:
 // current on (an SDL window, or an off-screen target).
 class I3dOpenglContext : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0xA82E5175, 0xC314, 0x4322, {0x82, 0x4F, 0x87, 0xF7, 0xD0, 0xC3, 0xA2, 0xF5}};
     virtual void* GetGLContext() = 0;
     virtual void SetGLContext(void* context) = 0;
     virtual void SetDC(void* dc) = 0;
@@ -358,6 +380,8 @@ public:
 // I3dDevice {C1084F7D-D675-4869-B002-C79AC4E71F96}: the rendering device.
 class I3dDevice : public virtual IInterface {
 public:
+    static constexpr TGuid IID = {
+        0xC1084F7D, 0xD675, 0x4869, {0xB0, 0x02, 0xC7, 0x9A, 0xC4, 0xE7, 0x1F, 0x96}};
     virtual void GetMainContext(TRefPtr<I3dContext>& out) = 0;
     virtual void SetMainContext(I3dContext* context) = 0;
     virtual void MakeContextCurrent(I3dContext* context) = 0;

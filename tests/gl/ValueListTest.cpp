@@ -204,3 +204,11 @@ TEST(StorageArea, WithoutBufferRegionsEverySaveAndRestoreFails) {
         EXPECT_STREQ(e.what(), "RestoreBufferError");
     }
 }
+
+TEST(Interfaces, IdentifiersAreTheSystemsOwn) {
+    const TGuid device = {0xC1084F7D, 0xD675, 0x4869, {0xB0, 0x02, 0xC7, 0x9A, 0xC4, 0xE7, 0x1F, 0x96}};
+    EXPECT_TRUE(I3dDevice::IID == device);
+    EXPECT_FALSE(I3dContext::IID == I3dOpenglContext::IID);
+    EXPECT_EQ(I3dValueList::IID.Data1, 0x133EAAB9u);
+    EXPECT_EQ(I3dIndexList::IID.Data4[7], 0x36);
+}
