@@ -497,7 +497,9 @@ void TCustomParser::TCompiler::Run(std::string text) {
     for (auto& level : levels_)
         level.clear();
     if (n_ < kFlatStride) {
-        if (flat_.empty()) flat_.resize(static_cast<size_t>(kFlatStride) * kFlatStride);
+        // Rows up to the text's length; the table only grows.
+        size_t need = static_cast<size_t>(n_ + 1) * kFlatStride;
+        if (flat_.size() < need) flat_.resize(need);
         if (++generation_ == 0) { // wrapped: forget every stamp
             for (TFlatEntry& e : flat_)
                 e.generation = 0;
