@@ -135,7 +135,7 @@ bool TMainWindow::Create() {
         // Start-up ends here; the window stays open without playback.
         startupError_ = e.what();
         app.ShowError(startupError_);
-        if (window_ && !saver_->InPreview()) SDL_ShowWindow(window_);
+        if (window_ && !(saver_ && saver_->InPreview())) SDL_ShowWindow(window_);
         return false;
     }
     return started_;

@@ -150,6 +150,25 @@ TEST_F(StartupFixture, ABrokenScriptIsReportedWithTheEvaluatorsMessage) {
     EXPECT_FALSE(Application().HasIdleHandler());
 }
 
+TEST_F(StartupFixture, SettingsSwitchSaysNoSettingsAndTheChooserThenCancels) {
+    // The switch handling runs first and asks to terminate; start-up still
+    // runs and its chooser ends at once with Cancel.
+    window = std::make_unique<TMainWindow>(ParseCommandLine({"/c"}));
+    ::testing::internal::CaptureStderr();
+    bool started = window->Create();
+    std::string err = ::testing::internal::GetCapturedStderr();
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT); // the quit request it posted
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(window->Started());
+    EXPECT_TRUE(Application().Terminated());
+    size_t settings = err.find("no settings");
+    size_t cancel = err.find("We are tombrel, we dont have metal support");
+    ASSERT_NE(settings, std::string::npos) << err;
+    ASSERT_NE(cancel, std::string::npos) << err;
+    EXPECT_LT(settings, cancel);
+    EXPECT_EQ(window->Device(), nullptr);
+}
+
 TEST_F(StartupFixture, OfflineRunsEndWithTheMessageAndAnErrorCode) {
     WriteFileText(data.File("zumbrix.xml"), R"(<resources><mp3 value="nothere.mp3"/></resources>)");
     TempDir out;
