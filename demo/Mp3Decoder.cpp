@@ -117,7 +117,9 @@ bool TMp3Decoder::Seek(int64_t frame) {
     frame = std::clamp<int64_t>(frame, 0, length_);
     off_t got = mpg123_seek(handle_, static_cast<off_t>(frame), SEEK_SET);
     if (got < 0) return false;
-    position_ = static_cast<int64_t>(got);
+    // Damaged streams can make the library report a place past the end; the
+    // decoder then stands at the end.
+    position_ = std::min(static_cast<int64_t>(got), length_);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // The mode chooser dialog on a real (Xvfb) display: its colours, the keys of
 // its default and cancel buttons, closing it, and its outcome.
 #include "app/ModeChooser.h"
+#include "tests/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -37,9 +38,9 @@ protected:
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display";
         ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
     }
-    void TearDown() override {
-        if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
+    // SDL's video part stays up for the rest of the process, as in the other
+    // window tests.
+    void TearDown() override { KeepGlDriversLoaded(); }
 };
 
 } // namespace

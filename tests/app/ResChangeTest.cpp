@@ -66,5 +66,4 @@ TEST(ResChange, SwitchesAWindowToFullScreenAndBack) {
     }
     EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
     SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
