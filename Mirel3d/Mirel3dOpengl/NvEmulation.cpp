@@ -34,7 +34,8 @@ struct RealGL {
     X(glDisable)                                                                                             \
     X(glIsEnabled)                                                                                           \
     X(glGetError)                                                                                            \
-    X(glGetIntegerv) X(glGetFloatv) X(glGetString) X(glPushAttrib) X(glPopAttrib) X(glEnableClientState)     \
+    X(glGetIntegerv)                                                                                         \
+    X(glGetFloatv) X(glGetString) X(glPushAttrib) X(glPopAttrib) X(glEnableClientState)                      \
         X(glDisableClientState) X(glBegin) X(glDrawArrays) X(glDrawElements) X(glCallList) X(glCallLists)    \
             X(glVertexPointer) X(glNormalPointer) X(glColorPointer) X(glTexCoordPointer) X(glVertex3f)       \
                 X(glNormal3f) X(glColor3f)
@@ -46,15 +47,15 @@ struct RealGL {
     X(glSecondaryColorPointerEXT, PFNGLSECONDARYCOLORPOINTEREXTPROC)                                         \
     X(glSecondaryColor3fEXT, PFNGLSECONDARYCOLOR3FEXTPROC)                                                   \
     X(glFogCoordPointerEXT, PFNGLFOGCOORDPOINTEREXTPROC)                                                     \
-    X(glFogCoordfEXT, PFNGLFOGCOORDFEXTPROC) X(glGenProgramsARB, PFNGLGENPROGRAMSARBPROC)                    \
-        X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC) X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC)      \
-            X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)                                                 \
-                X(glProgramEnvParameter4fvARB, PFNGLPROGRAMENVPARAMETER4FVARBPROC)                           \
-                    X(glGetProgramivARB, PFNGLGETPROGRAMIVARBPROC)                                           \
-                        X(glVertexAttribPointerARB, PFNGLVERTEXATTRIBPOINTERARBPROC)                         \
-                            X(glEnableVertexAttribArrayARB, PFNGLENABLEVERTEXATTRIBARRAYARBPROC)             \
-                                X(glDisableVertexAttribArrayARB, PFNGLDISABLEVERTEXATTRIBARRAYARBPROC)       \
-                                    X(glVertexAttrib3fARB, PFNGLVERTEXATTRIB3FARBPROC)
+    X(glFogCoordfEXT, PFNGLFOGCOORDFEXTPROC)                                                                 \
+    X(glGenProgramsARB, PFNGLGENPROGRAMSARBPROC) X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC)          \
+        X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC) X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)        \
+            X(glProgramEnvParameter4fvARB, PFNGLPROGRAMENVPARAMETER4FVARBPROC)                               \
+                X(glGetProgramivARB, PFNGLGETPROGRAMIVARBPROC)                                               \
+                    X(glVertexAttribPointerARB, PFNGLVERTEXATTRIBPOINTERARBPROC)                             \
+                        X(glEnableVertexAttribArrayARB, PFNGLENABLEVERTEXATTRIBARRAYARBPROC)                 \
+                            X(glDisableVertexAttribArrayARB, PFNGLDISABLEVERTEXATTRIBARRAYARBPROC)           \
+                                X(glVertexAttrib3fARB, PFNGLVERTEXATTRIB3FARBPROC)
 #define NV_REAL_CORE(name) decltype(&::name) name = nullptr;
 #define NV_REAL_EXT(name, type) type name = nullptr;
     NV_REAL_CORE_LIST(NV_REAL_CORE)
@@ -181,7 +182,7 @@ void APIENTRY EmuCombinerParameterfNV(GLenum pname, GLfloat param) {
 void APIENTRY EmuCombinerParameterivNV(GLenum pname, const GLint* params) {
     GLfloat v[4] = {float(params[0]), 0, 0, 0};
     if (pname == GL_CONSTANT_COLOR0_NV || pname == GL_CONSTANT_COLOR1_NV)
-        for (int i = 0; i < 4; i++) // integer colours map the full integer range to [0, 1]... as GL does
+        for (int i = 0; i < 4; i++) // integer colours: the full positive range maps to [0, 1]
             v[i] = float(double(params[i]) / 2147483647.0);
     EmuCombinerParameterfvNV(pname, v);
 }
