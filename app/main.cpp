@@ -9,7 +9,6 @@
 #include "demo/Application.h"
 #include "platform/Resources.h"
 
-#include <SDL.h>
 
 #include <cstdio>
 #include <string>
@@ -54,7 +53,8 @@ int Play(const TCommandLine& commandLine) {
             window.Run();
         }
     }
-    SDL_Quit();
+    // SDL's video part stays up until the process ends: shutting it down
+    // unloads the GL driver, which only hides what the driver still holds.
     return result;
 }
 
