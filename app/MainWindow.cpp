@@ -377,6 +377,9 @@ void TMainWindow::DrawOverlay() {
     ImGui::Begin("##restart", nullptr,
                  ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoBackground | ImGuiWindowFlags_NoMove |
                      ImGuiWindowFlags_NoSavedSettings);
+    // The caption fits the button's fixed 41 pixels at a slightly smaller
+    // size than Dear ImGui's default font.
+    ImGui::SetWindowFontScale(0.8f);
     if (ImGui::Button("restart", ImVec2(float(kRestartWidth), float(kRestartHeight)))) Restart();
     ImGui::End();
     if (trackBar_.visible) {
