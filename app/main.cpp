@@ -9,7 +9,6 @@
 #include "demo/Application.h"
 #include "platform/Resources.h"
 
-
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -13,7 +13,9 @@
 
 namespace {
 
-double Seconds(int64_t ticks) { return double(ticks) / double(QueryPerformanceFrequency()); }
+double Seconds(int64_t ticks) {
+    return double(ticks) / double(QueryPerformanceFrequency());
+}
 
 template <class F> double Best(int runs, F&& body) {
     double best = 1e30;

@@ -67,11 +67,16 @@ void InstallArchive(std::shared_ptr<TStream> source) {
 
 const char* LoaderModeName(uint8_t mode) {
     switch (mode) {
-    case lmFile: return "File";
-    case lmPackage: return "Package";
-    case lmResource: return "Resource";
-    case lmPackedResource: return "PackedResource";
-    default: return "Unknown";
+    case lmFile:
+        return "File";
+    case lmPackage:
+        return "Package";
+    case lmResource:
+        return "Resource";
+    case lmPackedResource:
+        return "PackedResource";
+    default:
+        return "Unknown";
     }
 }
 
@@ -138,7 +143,8 @@ TFlexibleStream::TFlexibleStream(const std::string& name) : name_(name) {
             inner_ = std::make_unique<TReadOnlyMemoryStream>(block->data, static_cast<int64_t>(block->size));
             break;
         }
-        default: break;
+        default:
+            break;
         }
     } catch (const std::exception&) {
         throw EFlexibleStreamError(Format("Couldn't open the file named %s", name.c_str()));
@@ -187,7 +193,8 @@ void TFlexibleStream::OpenArchive(const std::string& name) {
     LogSetting(Format("Archive : %s", name.c_str()));
     const TResourceBlock* block = FindResource("PCK", ResourceName(name));
     if (!block)
-        throw EFlexibleStreamError(Format("The executable carries no resource \"%s\"", ResourceName(name).c_str()));
+        throw EFlexibleStreamError(
+            Format("The executable carries no resource \"%s\"", ResourceName(name).c_str()));
     InstallArchive(std::make_shared<TReadOnlyMemoryStream>(block->data, static_cast<int64_t>(block->size)));
 }
 
@@ -207,10 +214,18 @@ void TFlexibleStream::OpenArchiveStream(std::shared_ptr<TStream> source, const s
     InstallArchive(std::move(source));
 }
 
-void TFlexibleStream::SetDataRoot(const std::string& folder) { GlobalSettings().dataRoot = folder; }
+void TFlexibleStream::SetDataRoot(const std::string& folder) {
+    GlobalSettings().dataRoot = folder;
+}
 
-void TFlexibleStream::SetDiagnostics(bool on) { GlobalSettings().diagnostics = on; }
+void TFlexibleStream::SetDiagnostics(bool on) {
+    GlobalSettings().diagnostics = on;
+}
 
-TLoaderStruct& TFlexibleStream::Settings() { return GlobalSettings(); }
+TLoaderStruct& TFlexibleStream::Settings() {
+    return GlobalSettings();
+}
 
-void TFlexibleStream::ResetSettings() { GlobalSettings() = TLoaderStruct(); }
+void TFlexibleStream::ResetSettings() {
+    GlobalSettings() = TLoaderStruct();
+}

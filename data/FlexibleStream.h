@@ -26,13 +26,13 @@ const char* LoaderModeName(uint8_t mode);
 
 // The process-wide loader settings shared by all streams.
 struct TLoaderStruct {
-    std::string path;              // prefix for names in File mode
-    uint8_t mode = lmFile;         // where names are looked up
-    std::string dataRoot;          // folder relative File-mode paths resolve against (empty: working folder)
-    std::shared_ptr<TZLBArchive> archive;      // the open archive (Package, PackedResource)
-    std::shared_ptr<TStream> archiveSource;    // the stream it was opened from
-    bool diagnostics = false;                  // log settings changes and first reads
-    std::vector<std::string> diagnosticsLog;   // the logged lines
+    std::string path;      // prefix for names in File mode
+    uint8_t mode = lmFile; // where names are looked up
+    std::string dataRoot;  // folder relative File-mode paths resolve against (empty: working folder)
+    std::shared_ptr<TZLBArchive> archive;    // the open archive (Package, PackedResource)
+    std::shared_ptr<TStream> archiveSource;  // the stream it was opened from
+    bool diagnostics = false;                // log settings changes and first reads
+    std::vector<std::string> diagnosticsLog; // the logged lines
 };
 
 class TFlexibleStream : public TStream {

@@ -7,7 +7,9 @@
 #include <cstring>
 #include <unistd.h>
 
-void TStream::SetSize(int64_t) { throw EStreamError("Stream size cannot be changed"); }
+void TStream::SetSize(int64_t) {
+    throw EStreamError("Stream size cannot be changed");
+}
 
 int64_t TStream::GetSize() {
     int64_t position = Seek(0, soCurrent);
@@ -107,7 +109,9 @@ int64_t TReadOnlyMemoryStream::Read(void* buffer, int64_t count) {
     return n;
 }
 
-int64_t TReadOnlyMemoryStream::Write(const void*, int64_t) { throw EWriteError("Stream write error"); }
+int64_t TReadOnlyMemoryStream::Write(const void*, int64_t) {
+    throw EWriteError("Stream write error");
+}
 
 int64_t TReadOnlyMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? position_ : size_;
@@ -124,7 +128,8 @@ TFileStream::TFileStream(const std::string& fileName, TMode mode) : fileName_(fi
     file_ = std::fopen(fileName.c_str(), how);
     if (!file_) {
         if (mode == fmCreate)
-            throw EFOpenError(Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+            throw EFOpenError(
+                Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
         throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
     }
 }

@@ -16,10 +16,13 @@ constexpr int64_t kPiece = 4096;
 // more entries than its stored bytes could hold is damaged.
 constexpr int64_t kMaxInflateRatio = 1032;
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+char LowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
 
 std::string LowerAscii(std::string s) {
-    for (char& c : s) c = LowerAscii(c);
+    for (char& c : s)
+        c = LowerAscii(c);
     return s;
 }
 
@@ -252,8 +255,10 @@ void TZLBArchive::ExtractStream(TStream& destination, int index) {
             int64_t start = memory->GetPosition();
             if (memory->Size() < start + total) memory->SetSize(start + total);
             std::unique_ptr<Inflater> inflater;
-            if (entry.stored) source.SetPosition(entry.offset);
-            else inflater = std::make_unique<Inflater>(source, entry.offset);
+            if (entry.stored)
+                source.SetPosition(entry.offset);
+            else
+                inflater = std::make_unique<Inflater>(source, entry.offset);
             constexpr int64_t kStep = 1 << 20;
             int64_t reported = 0;
             while (done < total) {

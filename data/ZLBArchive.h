@@ -23,24 +23,24 @@ constexpr int kZLBEntrySize = 532;
 #pragma pack(push, 1)
 // The 36-byte trailer, as stored at the end of the archive.
 struct TZLBTrailer {
-    uint32_t crc;             // CRC-32 of every byte before the trailer
-    int32_t count;            // number of directory entries
-    int32_t one;              // written as 1, ignored
-    int32_t directorySize;    // stored length of the directory block, ignored
-    int32_t directoryOffset;  // where the directory block starts
+    uint32_t crc;              // CRC-32 of every byte before the trailer
+    int32_t count;             // number of directory entries
+    int32_t one;               // written as 1, ignored
+    int32_t directorySize;     // stored length of the directory block, ignored
+    int32_t directoryOffset;   // where the directory block starts
     uint8_t directoryDeflated; // non-zero: the directory is one zlib stream
     uint8_t zero[15];
 };
 // One 532-byte directory entry.
 struct TZLBEntry {
-    uint8_t name[256];  // length byte, then the characters
-    uint8_t path[256];  // length byte, then the characters (empty in the demo)
-    uint32_t size;      // uncompressed size
+    uint8_t name[256];   // length byte, then the characters
+    uint8_t path[256];   // length byte, then the characters (empty in the demo)
+    uint32_t size;       // uncompressed size
     uint32_t storedSize; // length of the stored form, ignored
-    uint32_t offset;    // where the stored form starts
-    uint32_t crc;       // CRC-32 of the uncompressed bytes
-    uint8_t stored;     // non-zero: the bytes are stored unchanged
-    uint8_t level;      // TFileCompressionLevel the writer used, ignored
+    uint32_t offset;     // where the stored form starts
+    uint32_t crc;        // CRC-32 of the uncompressed bytes
+    uint8_t stored;      // non-zero: the bytes are stored unchanged
+    uint8_t level;       // TFileCompressionLevel the writer used, ignored
     uint8_t zero[2];
 
     std::string Name() const { return std::string(reinterpret_cast<const char*>(name + 1), name[0]); }

@@ -100,7 +100,8 @@ void TZLBArchiveWriter::AddMemberFromStream(const std::string& name, TStream& so
         }
         deflater.Feed(nullptr, 0, true);
     }
-    if (size > std::numeric_limits<uint32_t>::max()) throw EZLBArchiveError("Member larger than 4 GiB: " + name);
+    if (size > std::numeric_limits<uint32_t>::max())
+        throw EZLBArchiveError("Member larger than 4 GiB: " + name);
     TZLBEntry& entry = entries_[index];
     entry.size = static_cast<uint32_t>(size);
     entry.storedSize = static_cast<uint32_t>(written_ - start);

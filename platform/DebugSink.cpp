@@ -23,7 +23,9 @@ bool DebugOutputEnabled() {
     return state == 1;
 }
 
-void SetDebugOutputEnabled(bool enabled) { EnabledState() = enabled ? 1 : 0; }
+void SetDebugOutputEnabled(bool enabled) {
+    EnabledState() = enabled ? 1 : 0;
+}
 
 void DebugOutput(std::string_view text) {
     if (!DebugOutputEnabled()) return;

@@ -8,4 +8,6 @@ int64_t QueryPerformanceCounter() {
     return static_cast<int64_t>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
 }
 
-int64_t QueryPerformanceFrequency() { return 1000000000LL; }
+int64_t QueryPerformanceFrequency() {
+    return 1000000000LL;
+}

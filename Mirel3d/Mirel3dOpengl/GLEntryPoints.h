@@ -16,10 +16,11 @@
 // Core entry points (OpenGL 1.1 plus a few read-back helpers).
 #define ZUMBRIX_GL_CORE(X)                                                                                   \
     X(glBegin)                                                                                               \
-    X(glEnd) X(glVertex2f) X(glVertex2fv) X(glVertex3f) X(glVertex3fv) X(glVertex4f) X(glVertex4fv) X(       \
-        glNormal3f) X(glNormal3fv) X(glColor3f) X(glColor3fv) X(glColor4f) X(glColor4fv) X(glColor4ub)       \
-        X(glTexCoord1f) X(glTexCoord2f) X(glTexCoord3f) X(glTexCoord4f) X(glTexCoord2fv) X(glTexCoord3fv) X( \
-            glEnable) X(glDisable) X(glGetIntegerv) X(glGetFloatv) X(glGetString) X(glGetError) X(glHint)    \
+    X(glEnd)                                                                                                 \
+    X(glVertex2f) X(glVertex2fv) X(glVertex3f) X(glVertex3fv) X(glVertex4f) X(glVertex4fv) X(glNormal3f) X(  \
+        glNormal3fv) X(glColor3f) X(glColor3fv) X(glColor4f) X(glColor4fv) X(glColor4ub) X(glTexCoord1f)     \
+        X(glTexCoord2f) X(glTexCoord3f) X(glTexCoord4f) X(glTexCoord2fv) X(glTexCoord3fv) X(glEnable) X(     \
+            glDisable) X(glGetIntegerv) X(glGetFloatv) X(glGetString) X(glGetError) X(glHint)                \
             X(glShadeModel) X(glColorMask) X(glDepthFunc) X(glDepthMask) X(glDepthRange) X(glAlphaFunc) X(   \
                 glBlendFunc) X(glCullFace) X(glFrontFace) X(glPolygonMode) X(glPolygonOffset) X(glLineWidth) \
                 X(glPointSize) X(glScissor) X(glViewport) X(glClipPlane) X(glFogf) X(glFogi) X(              \

@@ -35,10 +35,10 @@ struct RealGL {
     X(glIsEnabled)                                                                                           \
     X(glGetError)                                                                                            \
     X(glGetIntegerv)                                                                                         \
-    X(glGetFloatv) X(glGetString) X(glPushAttrib) X(glPopAttrib) X(glEnableClientState)                      \
-        X(glDisableClientState) X(glBegin) X(glDrawArrays) X(glDrawElements) X(glCallList) X(glCallLists)    \
-            X(glVertexPointer) X(glNormalPointer) X(glColorPointer) X(glTexCoordPointer) X(glVertex3f)       \
-                X(glNormal3f) X(glColor3f)
+    X(glGetFloatv)                                                                                           \
+    X(glGetString) X(glPushAttrib) X(glPopAttrib) X(glEnableClientState) X(glDisableClientState) X(glBegin)  \
+        X(glDrawArrays) X(glDrawElements) X(glCallList) X(glCallLists) X(glVertexPointer) X(glNormalPointer) \
+            X(glColorPointer) X(glTexCoordPointer) X(glVertex3f) X(glNormal3f) X(glColor3f)
 #define NV_REAL_EXT_LIST(X)                                                                                  \
     X(glDrawRangeElementsEXT, PFNGLDRAWRANGEELEMENTSEXTPROC)                                                 \
     X(glActiveTextureARB, PFNGLACTIVETEXTUREARBPROC)                                                         \
@@ -48,8 +48,9 @@ struct RealGL {
     X(glSecondaryColor3fEXT, PFNGLSECONDARYCOLOR3FEXTPROC)                                                   \
     X(glFogCoordPointerEXT, PFNGLFOGCOORDPOINTEREXTPROC)                                                     \
     X(glFogCoordfEXT, PFNGLFOGCOORDFEXTPROC)                                                                 \
-    X(glGenProgramsARB, PFNGLGENPROGRAMSARBPROC) X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC)          \
-        X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC) X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)        \
+    X(glGenProgramsARB, PFNGLGENPROGRAMSARBPROC)                                                             \
+    X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC) X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC)          \
+        X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)                                                     \
             X(glProgramEnvParameter4fvARB, PFNGLPROGRAMENVPARAMETER4FVARBPROC)                               \
                 X(glGetProgramivARB, PFNGLGETPROGRAMIVARBPROC)                                               \
                     X(glVertexAttribPointerARB, PFNGLVERTEXATTRIBPOINTERARBPROC)                             \

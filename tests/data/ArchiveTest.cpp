@@ -92,8 +92,8 @@ TEST(ZLBArchive, FindsMembersByFileNameIgnoringAsciiCase) {
     EXPECT_EQ(archive.IndexOf("data\\niceFont.noc"), 0);
     EXPECT_EQ(archive.IndexOf("c:niceFont.noc"), 0);
     EXPECT_EQ(archive.IndexOf("data/niceFont.noc"), -1); // a slash is part of the name
-    EXPECT_EQ(archive.IndexOf("scene.obj"), 1);           // the lower index wins
-    EXPECT_EQ(archive.IndexOf("\xE4rger.txt"), -1);       // only ASCII letters fold
+    EXPECT_EQ(archive.IndexOf("scene.obj"), 1);          // the lower index wins
+    EXPECT_EQ(archive.IndexOf("\xE4rger.txt"), -1);      // only ASCII letters fold
     EXPECT_EQ(archive.IndexOf("missing"), -1);
     archive.SavePaths = true;
     EXPECT_EQ(archive.IndexOf("c:niceFont.noc"), 0); // the drive prefix goes

@@ -18,7 +18,8 @@ struct TestMember {
 inline std::vector<uint8_t> BuildArchive(const std::vector<TestMember>& members, bool rawDirectory = false) {
     TMemoryStream out;
     TZLBArchiveWriter writer(out);
-    for (const TestMember& m : members) writer.AddMember(m.name, m.bytes.data(), m.bytes.size(), m.store);
+    for (const TestMember& m : members)
+        writer.AddMember(m.name, m.bytes.data(), m.bytes.size(), m.store);
     writer.Finish(rawDirectory);
     return std::vector<uint8_t>(out.Memory(), out.Memory() + out.Size());
 }

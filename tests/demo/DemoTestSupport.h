@@ -4,7 +4,7 @@
 
 #include "demo/DemoDevice.h"
 #include "demo/DemoEffect.h"
-#include "demo/DemoPart.h"
+#include "demo/DemoParts.h"
 
 #include <SDL.h>
 

@@ -6,7 +6,7 @@
 #include "demo/DemoDevice.h"
 #include "demo/DemoEffect.h"
 #include "demo/DemoKeys.h"
-#include "demo/DemoPart.h"
+#include "demo/DemoParts.h"
 #include "script/FileXMLParser.h"
 
 #include <SDL.h>

@@ -31,8 +31,12 @@ struct CommandResult {
 CommandResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          const std::string& stdinText = "");
 // The built tools.
-inline CommandResult RunMirel(const std::vector<std::string>& args) { return RunProgram(MIREL_PATH, args); }
-inline CommandResult RunZumbrix(const std::vector<std::string>& args) { return RunProgram(ZUMBRIX_PATH, args); }
+inline CommandResult RunMirel(const std::vector<std::string>& args) {
+    return RunProgram(MIREL_PATH, args);
+}
+inline CommandResult RunZumbrix(const std::vector<std::string>& args) {
+    return RunProgram(ZUMBRIX_PATH, args);
+}
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -11,8 +11,8 @@ protected:
         WriteFileText(dir.File("zumbrix.xml"), std::string(5000, 'x') + "<demo/>");
         WriteFileText(dir.File("photo.jpg"), "not really a jpeg");
         archive = dir.File("out.pck");
-        CommandResult r = RunMirel({"pack", archive, "--store", "*.jpg", dir.File("zumbrix.xml"),
-                                    dir.File("photo.jpg")});
+        CommandResult r =
+            RunMirel({"pack", archive, "--store", "*.jpg", dir.File("zumbrix.xml"), dir.File("photo.jpg")});
         ASSERT_EQ(r.exitCode, 0) << r.err;
     }
     TempDir dir;
@@ -32,7 +32,8 @@ TEST_F(MirelArchive, PackListExtractAndVerify) {
     CommandResult out = RunMirel({"extract", archive, "dir\\PHOTO.JPG"});
     EXPECT_EQ(out.exitCode, 0);
     EXPECT_EQ(out.out, "not really a jpeg");
-    CommandResult toFile = RunMirel({"extract", archive, "zumbrix.xml", "-o", dir.File("copy.xml"), "--check-crc"});
+    CommandResult toFile =
+        RunMirel({"extract", archive, "zumbrix.xml", "-o", dir.File("copy.xml"), "--check-crc"});
     EXPECT_EQ(toFile.exitCode, 0) << toFile.err;
     EXPECT_EQ(ReadFileBytes(dir.File("copy.xml")), ReadFileBytes(dir.File("zumbrix.xml")));
 

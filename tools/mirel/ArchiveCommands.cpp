@@ -42,7 +42,8 @@ int Pack(const MirelArgs& args) {
         for (const std::string& file : files) {
             std::string name = BaseName(file);
             bool store = false;
-            for (const std::string& g : globs) store = store || fnmatch(g.c_str(), name.c_str(), 0) == 0;
+            for (const std::string& g : globs)
+                store = store || fnmatch(g.c_str(), name.c_str(), 0) == 0;
             TFileStream input(file, TFileStream::fmOpenRead);
             writer.AddMemberFromStream(name, input, store);
         }
@@ -98,7 +99,8 @@ int Extract(const MirelArgs& args) {
     TMemoryStream member;
     archive.ExtractStream(member, index);
     if (outFile.empty()) {
-        if (member.Size() > 0 && std::fwrite(member.Memory(), 1, member.Size(), stdout) != size_t(member.Size()))
+        if (member.Size() > 0 &&
+            std::fwrite(member.Memory(), 1, member.Size(), stdout) != size_t(member.Size()))
             return MirelFail("Stream write error");
         return std::fflush(stdout) == 0 ? 0 : 1;
     }

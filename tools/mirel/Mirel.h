@@ -24,9 +24,10 @@ int MirelFail(const std::string& message);
 int MirelUsage(const char* usage);
 
 // JSON text helpers.
-std::string JsonString(std::string_view text); // quoted, escaped; bytes >= 0x80 as \u00XX (Windows-1252 → Latin-1 view)
-std::string JsonFloat(float value);            // shortest text that reads back as the same 32-bit float
-std::string JsonDouble(double value);          // %.17g
+std::string
+JsonString(std::string_view text); // quoted, escaped; bytes >= 0x80 as \u00XX (Windows-1252 → Latin-1 view)
+std::string JsonFloat(float value);   // shortest text that reads back as the same 32-bit float
+std::string JsonDouble(double value); // %.17g
 
 // Writes a file atomically: into a temporary beside it, then renamed. On any
 // failure nothing is left behind and the exception passes on.

@@ -26,7 +26,8 @@ std::map<std::string, Command>& Commands() {
 
 void PrintHelp(FILE* to) {
     std::fprintf(to, "usage: mirel COMMAND [ARGS...]\n\ncommands:\n");
-    for (const auto& [name, command] : Commands()) std::fprintf(to, "  %s\n", command.usage);
+    for (const auto& [name, command] : Commands())
+        std::fprintf(to, "  %s\n", command.usage);
 }
 
 } // namespace
@@ -49,14 +50,26 @@ std::string JsonString(std::string_view text) {
     std::string out = "\"";
     for (unsigned char c : text) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
-            if (c < 0x20 || c >= 0x7f) out += Format("\\u%04x", c);
-            else out += static_cast<char>(c);
+            if (c < 0x20 || c >= 0x7f)
+                out += Format("\\u%04x", c);
+            else
+                out += static_cast<char>(c);
         }
     }
     out += '"';
@@ -95,7 +108,8 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
     std::vector<uint8_t> bytes;
     uint8_t buffer[65536];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        bytes.insert(bytes.end(), buffer, buffer + n);
     std::fclose(f);
     return bytes;
 }

@@ -1,4 +1,4 @@
-#include "demo/DemoPart.h"
+#include "demo/DemoParts.h"
 
 // A part without an effect does nothing: start-up never adds one (a part
 // naming an effect the script does not define is left out of the timeline),
