@@ -1,4 +1,5 @@
 #include "app/MainWindow.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
 
 #include "Mirel3d/Mirel3dBase/Mirel3dExceptions.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
@@ -73,16 +74,7 @@ int TMainWindow::VirtualKey(SDL_Keycode key) {
 }
 
 void TMainWindow::CreateSdlWindow(const TScreenSaverRequest& request) {
-    // The window's visual decides the frame buffer: RGBA, 24-bit depth,
-    // 8-bit stencil, double-buffered.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SetWindowGLAttributes();
 
     uint64_t foreign = (request.mode == smPreview || request.mode == smRun) ? request.window : 0;
     if (foreign) {

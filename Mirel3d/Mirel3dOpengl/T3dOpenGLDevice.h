@@ -109,3 +109,8 @@ private:
 
 // The GLX extension list of the display a drawing surface (SDL window) runs on.
 const char* WindowSystemExtensions(void* dc);
+
+// Sets SDL's OpenGL attributes for a window the device will draw into: RGBA
+// with 8 bits each, 24-bit depth, 8-bit stencil, double-buffered. Call it
+// before creating the SDL window: the window's visual decides the buffers.
+void SetWindowGLAttributes();

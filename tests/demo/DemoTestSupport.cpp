@@ -1,4 +1,5 @@
 #include "tests/demo/DemoTestSupport.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
 
 #include "demo/Application.h"
 #include "data/Stream.h"
@@ -17,14 +18,7 @@ DemoWindow::DemoWindow(int width, int height, bool withMusic) {
         error_ = std::string("no display: ") + SDL_GetError();
         return;
     }
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SetWindowGLAttributes();
     window_ = SDL_CreateWindow("demo test", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
                                SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window_) {

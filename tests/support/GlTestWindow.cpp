@@ -1,4 +1,5 @@
 #include "tests/support/GlTestWindow.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
 
 #include <SDL.h>
 #include <cstdio>
@@ -12,14 +13,7 @@ GlTestWindow::GlTestWindow(int width, int height, bool visible) : width_(width),
     }
     // The window's visual decides the buffers: RGBA, depth 24, stencil 8,
     // double-buffered.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SetWindowGLAttributes();
     Uint32 flags = SDL_WINDOW_OPENGL | (visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
     window_ = SDL_CreateWindow("zumbrix test", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
                                height, flags);

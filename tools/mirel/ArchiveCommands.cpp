@@ -35,8 +35,7 @@ int Pack(const MirelArgs& args) {
         }
     }
     if (out.empty()) return MirelUsage(kPackUsage);
-    std::string temp = out + ".partial";
-    try {
+    WriteThroughTemporary(out, [&](const std::string& temp) {
         TFileStream output(temp, TFileStream::fmCreate);
         TZLBArchiveWriter writer(output);
         for (const std::string& file : files) {
@@ -48,14 +47,7 @@ int Pack(const MirelArgs& args) {
             writer.AddMemberFromStream(name, input, store);
         }
         writer.Finish(rawDirectory);
-    } catch (...) {
-        std::remove(temp.c_str());
-        throw;
-    }
-    if (std::rename(temp.c_str(), out.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return MirelFail(Format("Cannot write file \"%s\"", out.c_str()));
-    }
+    });
     return 0;
 }
 

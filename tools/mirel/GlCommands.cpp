@@ -22,13 +22,7 @@ int GlInfo(const MirelArgs& args) {
     if (!args.empty()) return MirelUsage(kGlInfoUsage);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return MirelFail(std::string("Couldn't open a window: ") + SDL_GetError());
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SetWindowGLAttributes();
     SDL_Window* window = SDL_CreateWindow("mirel glinfo", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
                                           64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!window) return MirelFail(std::string("Couldn't open a window: ") + SDL_GetError());

@@ -25,17 +25,7 @@ TRefPtr<T3dImage> Load(const std::string& file) {
 // Saves through SaveToFile into a temporary beside out, then renames, so a
 // failure leaves no partial file behind.
 int Save(T3dImage& image, const std::string& out, int kind) {
-    std::string temp = out + ".partial";
-    try {
-        image.SaveToFile(temp.c_str(), kind);
-    } catch (...) {
-        std::remove(temp.c_str());
-        throw;
-    }
-    if (std::rename(temp.c_str(), out.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return MirelFail(Format("Cannot write file \"%s\"", out.c_str()));
-    }
+    WriteThroughTemporary(out, [&](const std::string& temp) { image.SaveToFile(temp.c_str(), kind); });
     return 0;
 }
 

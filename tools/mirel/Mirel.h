@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,10 @@ JsonString(std::string_view text); // quoted, escaped; bytes >= 0x80 as \u00XX (
 std::string JsonFloat(float value);   // shortest text that reads back as the same 32-bit float
 std::string JsonDouble(double value); // %.17g
 
+// Runs write(temporaryPath) and then renames the temporary file to path. On
+// any failure the temporary is removed and the exception passes on, so no
+// partial output is ever left behind.
+void WriteThroughTemporary(const std::string& path, const std::function<void(const std::string&)>& write);
 // Writes a file atomically: into a temporary beside it, then renamed. On any
 // failure nothing is left behind and the exception passes on.
 void WriteFileAtomically(const std::string& path, const void* data, size_t size);

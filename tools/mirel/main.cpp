@@ -90,16 +90,28 @@ std::string JsonDouble(double value) {
     return Format("%.17g", value);
 }
 
-void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+void WriteThroughTemporary(const std::string& path, const std::function<void(const std::string&)>& write) {
     std::string temp = path + ".partial";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) throw Exception(Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(errno)));
-    bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    try {
+        write(temp);
+    } catch (...) {
+        std::remove(temp.c_str());
+        throw;
+    }
+    if (std::rename(temp.c_str(), path.c_str()) != 0) {
         std::remove(temp.c_str());
         throw Exception(Format("Cannot write file \"%s\"", path.c_str()));
     }
+}
+
+void WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+    WriteThroughTemporary(path, [&](const std::string& temp) {
+        FILE* f = std::fopen(temp.c_str(), "wb");
+        if (!f) throw Exception(Format("Cannot create file \"%s\". %s", path.c_str(), std::strerror(errno)));
+        bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
+        ok = (std::fclose(f) == 0) && ok;
+        if (!ok) throw Exception(Format("Cannot write file \"%s\"", path.c_str()));
+    });
 }
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
