@@ -28,11 +28,7 @@ int ListArchive() {
     TReadOnlyMemoryStream stream(block->data, static_cast<int64_t>(block->size));
     TZLBArchive archive;
     archive.OpenStream(stream);
-    for (int i = 0; i < archive.EntryCount(); ++i) {
-        TZLBEntry e = archive.GetEntry(i);
-        std::printf("%d\t%s\t%u\t%u\t%s\t%08x\n", i, e.Name().c_str(), e.size, e.storedSize,
-                    e.stored ? "stored" : "deflated", e.crc);
-    }
+    PrintArchiveListing(archive, stdout);
     return 0;
 }
 

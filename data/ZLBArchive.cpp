@@ -307,3 +307,11 @@ void TZLBArchive::ExtractStream(TStream& destination, int index) {
     if (OnStreamExtracted) OnStreamExtracted(entry.Path() + entry.Name());
     Progress(archiveName_, 0);
 }
+
+void PrintArchiveListing(const TZLBArchive& archive, FILE* to) {
+    for (int i = 0; i < archive.EntryCount(); ++i) {
+        TZLBEntry e = archive.GetEntry(i);
+        std::fprintf(to, "%d\t%s\t%u\t%u\t%s\t%08x\n", i, e.Name().c_str(), e.size, e.storedSize,
+                     e.stored ? "stored" : "deflated", e.crc);
+    }
+}

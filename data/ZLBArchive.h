@@ -9,6 +9,7 @@
 #include "platform/Exception.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -96,3 +97,8 @@ private:
 
 // The standard CRC-32 (zlib's crc32) of a block.
 uint32_t Crc32(const void* data, size_t size, uint32_t crc = 0);
+
+// Prints the directory of an open archive, one line per entry: index, name,
+// uncompressed size, stored size, "deflated" or "stored", CRC as 8 hex digits,
+// separated by tabs (the listing of `mirel list` and `zumbrix --list`).
+void PrintArchiveListing(const TZLBArchive& archive, FILE* to);

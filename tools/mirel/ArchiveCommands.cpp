@@ -56,11 +56,7 @@ int List(const MirelArgs& args) {
     TFileStream input(args[0], TFileStream::fmOpenRead);
     TZLBArchive archive;
     archive.OpenStream(input);
-    for (int i = 0; i < archive.EntryCount(); ++i) {
-        TZLBEntry e = archive.GetEntry(i);
-        std::printf("%d\t%s\t%u\t%u\t%s\t%08x\n", i, e.Name().c_str(), e.size, e.storedSize,
-                    e.stored ? "stored" : "deflated", e.crc);
-    }
+    PrintArchiveListing(archive, stdout);
     return 0;
 }
 
