@@ -73,7 +73,7 @@ int main() {
     unsigned checksum = 0;
     double readBest = 1e9, loadBest = 1e9, readCpuBest = 1e9, loadCpuBest = 1e9;
     size_t parts = 0, effects = 0;
-    for (int run = 0; run < 7; ++run) {
+    for (int run = 0; run < 15; ++run) {
         double c0 = CpuSeconds();
         double t0 = Seconds();
         {

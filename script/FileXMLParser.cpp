@@ -28,15 +28,15 @@ std::string IncludeKey(const std::string& name) {
 
 // The i-th field of a text whose fields are separated by single spaces (two
 // spaces in a row make an empty field); empty when there are fewer fields.
-std::string Field(const std::string& text, int index) {
+std::string_view Field(std::string_view text, int index) {
     size_t start = 0;
     for (int i = 0; i < index; ++i) {
         size_t space = text.find(' ', start);
-        if (space == std::string::npos) return std::string();
+        if (space == std::string_view::npos) return {};
         start = space + 1;
     }
     size_t end = text.find(' ', start);
-    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
 struct TControlKindRow {
@@ -114,7 +114,7 @@ void TFileXMLParser::Scan(std::string text) {
             break;
         case ptStartTag:
         case ptEmptyTag: {
-            const std::string& tag = scanner.CurName();
+            std::string_view tag = scanner.CurName();
             if (tag == "resources")
                 ReadResources(scanner);
             else if (tag == "effect")
@@ -149,7 +149,7 @@ void TFileXMLParser::ReadResources(TXmlParser& scanner) {
     auto section = std::make_unique<TResources>();
     // "kind:path[:...]": the kind before the first colon, the path up to a
     // second colon or the end.
-    const std::string& location = scanner.CurAttr().Value("location");
+    std::string_view location = scanner.CurAttr().Value("location");
     size_t colon = location.find(':');
     section->LocationKind = location.substr(0, colon);
     if (colon != std::string::npos) {
@@ -161,7 +161,7 @@ void TFileXMLParser::ReadResources(TXmlParser& scanner) {
     while (scanner.Next()) {
         if (scanner.CurPartType() == ptEndTag) break; // the first end tag of any name
         if (!IsTag(scanner)) continue;
-        const std::string& tag = scanner.CurName();
+        std::string_view tag = scanner.CurName();
         std::unique_ptr<TResource> resource;
         if (tag == "image")
             resource = std::make_unique<TImageResource>();
@@ -183,7 +183,7 @@ void TFileXMLParser::ReadResources(TXmlParser& scanner) {
         if (auto* texture = dynamic_cast<TTextureResource*>(resource.get())) {
             // Absent means true; present, only exactly "true" is true.
             auto flag = [&](const char* n) {
-                const std::string& v = attrs.Value(n);
+                std::string_view v = attrs.Value(n);
                 return v.empty() || v == "true";
             };
             texture->Smooth = flag("smooth");
@@ -244,14 +244,14 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
     const TAttrList& attrs = scanner.CurAttr();
     control->Name = attrs.Value("name");
     int valueCount = 1;
-    const std::string& kind = attrs.Value("kind");
+    std::string_view kind = attrs.Value("kind");
     for (const TControlKindRow& row : kControlKinds)
         if (kind == row.name) {
             valueCount = row.count;
             control->Kind = row.code;
         }
     uint8_t animKind = akHold;
-    const std::string& type = attrs.Value("type");
+    std::string_view type = attrs.Value("type");
     for (const TControlTypeRow& row : kControlTypes)
         if (type == row.name) animKind = row.animKind;
 
@@ -259,7 +259,7 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
     anim.AutoTangents = true;
     anim.SetValueCount(valueCount);
     anim.Kind = animKind;
-    const std::string& repeat = attrs.Value("repeat");
+    std::string_view repeat = attrs.Value("repeat");
     if (!repeat.empty()) {
         anim.SetRepeat(true);
         anim.SetRepeatStart(static_cast<float>(StrToFloat(repeat)));
@@ -272,9 +272,9 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
         const TAttrList& keyAttrs = scanner.CurAttr();
         TAnimKey* key = anim.AddKey();
         key->Time = EvaluateTime(keyAttrs.Value("time"));
-        const std::string& values = keyAttrs.Value("value");
+        std::string_view values = keyAttrs.Value("value");
         // Colours written without a decimal point are bytes (0-255).
-        bool scaleBytes = control->Kind == ckColor && values.find('.') == std::string::npos;
+        bool scaleBytes = control->Kind == ckColor && values.find('.') == std::string_view::npos;
         for (int i = 0; i < valueCount && i < key->ValueCount; ++i) {
             double v = StrToFloat(Field(values, i));
             key->Values[i].Value = scaleBytes ? v / 255.0 : v;
@@ -283,12 +283,14 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
     effect.Controls.Items.push_back(std::move(control));
 }
 
-float TFileXMLParser::EvaluateTime(const std::string& text) {
-    // All spaces go; the buffer is reused from time to time.
-    expression_.clear();
+float TFileXMLParser::EvaluateTime(std::string_view text) {
+    // All spaces go; the buffer keeps its storage from one time to the next.
+    expression_.resize(text.size());
+    size_t length = 0;
     for (char c : text)
-        if (c != ' ') expression_ += c;
-    if (expression_.empty()) return 0.0f;
+        if (c != ' ') expression_[length++] = c;
+    expression_.resize(length);
+    if (length == 0) return 0.0f;
     double value = 0;
     if (TCustomParser::QuickValue(expression_, value)) return static_cast<float>(value);
     parser_.SetExpression(expression_);
@@ -301,9 +303,9 @@ void TFileXMLParser::ReadPart(TXmlParser& scanner) {
     part->Name = attrs.Value("name");
     part->Start = EvaluateTime(attrs.Value("start"));
     part->Stop = EvaluateTime(attrs.Value("stop"));
-    const std::string& prepare = attrs.Value("prepare");
+    std::string_view prepare = attrs.Value("prepare");
     part->Prepare = prepare.empty() ? part->Start : EvaluateTime(prepare);
-    const std::string& unprepare = attrs.Value("unprepare");
+    std::string_view unprepare = attrs.Value("unprepare");
     if (!unprepare.empty())
         part->Unprepare = EvaluateTime(unprepare);
     else

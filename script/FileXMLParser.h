@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TXmlParser;
@@ -53,7 +54,7 @@ private:
     void ReadProperty(TXmlParser& scanner, TEffect& effect);
     void ReadControl(TXmlParser& scanner, TEffect& effect);
     void ReadPart(TXmlParser& scanner);
-    float EvaluateTime(const std::string& text);
+    float EvaluateTime(std::string_view text);
 
     TParser parser_;
     std::vector<std::unique_ptr<TResources>> sections_; // every section read (effects keep views)

@@ -19,6 +19,7 @@
 // too deeply nested.
 #include "script/Parser.h"
 #include "script/ParserSteps.h"
+#include "script/DecimalText.h"
 
 #include "platform/Format.h"
 
@@ -632,66 +633,96 @@ struct TQuickText {
     char ops[kMaxNumbers]; // ops[i] joins numbers[i] and numbers[i + 1]
     int count = 0;
     int perLevel[kParserMaxNesting + 2] = {};
+    bool failed = false; // a limit or an arithmetic fault: leave it to the compiler
 };
 
 // Splits like the compiler does for such texts: an addition at its first "+",
 // else a subtraction at its last "-", else a multiplication at its first
 // "*", else a division at its last "/". Each operation sits one level below
-// the term that holds it; false when a limit would be exceeded.
-bool QuickEval(TQuickText& q, int first, int last, int depth, TParserFloat& out) {
-    if (first == last) {
-        out = q.numbers[first];
-        return true;
-    }
+// the term that holds it; a limit that would be exceeded sets failed. The
+// value is returned in extended precision but rounded to a double, as every
+// compiled step stores one.
+TParserFloat QuickEval(TQuickText& q, int first, int last, int depth) {
     int level = depth + 1;
-    if (level > kParserMaxNesting || ++q.perLevel[level] > kParserMaxPerLevel) return false;
-    int split = -1;
-    char op = 0;
-    for (int i = first; i < last && split < 0; ++i)
-        if (q.ops[i] == '+') split = i, op = '+';
-    for (int i = last - 1; i >= first && split < 0; --i)
-        if (q.ops[i] == '-') split = i, op = '-';
-    for (int i = first; i < last && split < 0; ++i)
-        if (q.ops[i] == '*') split = i, op = '*';
-    for (int i = last - 1; i >= first && split < 0; --i)
-        if (q.ops[i] == '/') split = i, op = '/';
-    TParserFloat a, b;
-    if (!QuickEval(q, first, split, level, a) || !QuickEval(q, split + 1, last, level, b)) return false;
-    TParserFloat r = op == '+' ? a + b : op == '-' ? a - b : op == '*' ? a * b : (b == 0 ? 0 : a / b);
-    if (op == '/' && b == 0) return false;
-    if (std::isnan(r) || std::fabs(r) > static_cast<TParserFloat>(DBL_MAX)) return false;
-    out = static_cast<double>(r); // every step stores a double
-    return true;
+    if (level > kParserMaxNesting || ++q.perLevel[level] > kParserMaxPerLevel) {
+        q.failed = true;
+        return 0;
+    }
+    // One pass finds the split: the first "+" decides at once.
+    int split = -1, lastMinus = -1, firstStar = -1, lastSlash = -1;
+    for (int i = first; i < last; ++i) {
+        char c = q.ops[i];
+        if (c == '+') {
+            split = i;
+            break;
+        }
+        if (c == '-')
+            lastMinus = i;
+        else if (c == '*')
+            firstStar = firstStar < 0 ? i : firstStar;
+        else
+            lastSlash = i;
+    }
+    if (split < 0) split = lastMinus >= 0 ? lastMinus : firstStar >= 0 ? firstStar : lastSlash;
+    TParserFloat a = split == first ? TParserFloat(q.numbers[first]) : QuickEval(q, first, split, level);
+    TParserFloat b = split + 1 == last ? TParserFloat(q.numbers[last]) : QuickEval(q, split + 1, last, level);
+    if (q.failed) return 0;
+    TParserFloat r;
+    switch (q.ops[split]) {
+    case '+':
+        r = a + b;
+        break;
+    case '-':
+        r = a - b;
+        break;
+    case '*':
+        r = a * b;
+        break;
+    default:
+        if (b == 0) {
+            q.failed = true;
+            return 0;
+        }
+        r = a / b;
+        break;
+    }
+    // Also false for a NaN.
+    if (!(std::fabs(r) <= static_cast<TParserFloat>(DBL_MAX))) {
+        q.failed = true;
+        return 0;
+    }
+    return static_cast<double>(r);
 }
 
 } // namespace
 
 bool TCustomParser::QuickValue(std::string_view text, double& value) {
     TQuickText q;
-    size_t i = 0;
+    const char* p = text.data();
+    const char* end = p + text.size();
     for (;;) {
         // A number: digits with an optional "." fraction (or "." and digits).
-        size_t start = i, digits = 0;
-        while (i < text.size() && IsDigit(text[i]))
-            ++i, ++digits;
-        if (i < text.size() && text[i] == '.') {
-            ++i;
-            while (i < text.size() && IsDigit(text[i]))
-                ++i, ++digits;
+        TDecimalScan number = ScanDecimal(p, end);
+        if (number.Digits == 0 || q.count == TQuickText::kMaxNumbers) return false;
+        double v = number.Value;
+        if (!number.Exact) {
+            auto r = std::from_chars(p, number.End, v);
+            if (r.ec != std::errc() || r.ptr != number.End) return false;
         }
-        if (digits == 0 || q.count == TQuickText::kMaxNumbers) return false;
-        double v = 0;
-        auto r = std::from_chars(text.data() + start, text.data() + i, v);
-        if (r.ec != std::errc() || r.ptr != text.data() + i) return false;
+        p = number.End;
         q.numbers[q.count] = v;
-        if (i == text.size()) break;
-        char c = text[i];
+        if (p == end) break;
+        char c = *p;
         if (c != '+' && c != '-' && c != '*' && c != '/') return false;
         q.ops[q.count++] = c;
-        ++i;
+        ++p;
     }
-    TParserFloat result;
-    if (!QuickEval(q, 0, q.count, 0, result)) return false;
+    if (q.count == 0) {
+        value = q.numbers[0];
+        return true;
+    }
+    TParserFloat result = QuickEval(q, 0, q.count, 0);
+    if (q.failed) return false;
     value = static_cast<double>(result);
     return true;
 }

@@ -1,6 +1,8 @@
 // Value records and the small helpers around the document views.
 #include "script/ScriptDocument.h"
 
+#include "script/DecimalText.h"
+
 #include "platform/Format.h"
 
 #include <charconv>
@@ -37,16 +39,19 @@ void TValueRecord::SetData(std::shared_ptr<const std::vector<uint8_t>> bytes) {
     Block.Size = DataHolder ? static_cast<uint32_t>(DataHolder->size()) : 0;
 }
 
-double StrToFloat(const std::string& text) {
+double StrToFloat(std::string_view text) {
     // Surrounding spaces are allowed; "." is the decimal separator whatever
     // the locale; a leading "+" is accepted.
     size_t first = text.find_first_not_of(' ');
     size_t last = text.find_last_not_of(' ');
-    bool ok = first != std::string::npos;
+    bool ok = first != std::string_view::npos;
     double value = 0;
     if (ok) {
         const char* begin = text.data() + first;
         const char* end = text.data() + last + 1;
+        // Most numbers in scripts are plain decimals: read those directly.
+        bool negative = *begin == '-';
+        if (ReadPlainDecimal(begin + (negative ? 1 : 0), end, value)) return negative ? -value : value;
         if (*begin == '+' && end - begin > 1 && begin[1] != '-') ++begin;
         auto r = std::from_chars(begin, end, value);
         ok = r.ptr == end && (r.ec == std::errc() || r.ec == std::errc::result_out_of_range) &&
@@ -60,13 +65,14 @@ double StrToFloat(const std::string& text) {
             long double wide = 0;
             auto w = std::from_chars(begin, end, wide);
             bool tooLarge = w.ec == std::errc() ? std::fabs(wide) > 1
-                                                : text.find("e-") == std::string::npos &&
-                                                      text.find("E-") == std::string::npos;
+                                                : text.find("e-") == std::string_view::npos &&
+                                                      text.find("E-") == std::string_view::npos;
             ok = !tooLarge;
             value = 0;
         }
     }
-    if (!ok) throw EConvertError(Format("'%s' is not a valid floating point value", text.c_str()));
+    if (!ok)
+        throw EConvertError(Format("'%s' is not a valid floating point value", std::string(text).c_str()));
     return value;
 }
 

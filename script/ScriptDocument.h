@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Value record kinds.
@@ -70,7 +71,7 @@ inline TRefPtr<IInterface> ValueInterface(const TValueRecord* value) {
 ZUMBRIX_EXCEPTION(EConvertError, Exception);
 // Converts a decimal number written with "." (surrounding spaces allowed).
 // Raises EConvertError when the text is not a valid number.
-double StrToFloat(const std::string& text);
+double StrToFloat(std::string_view text);
 // The text of a kind 3 record read as a number (StrToFloat).
 float ValueTextToFloat(const TValueRecord* value);
 

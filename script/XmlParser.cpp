@@ -24,6 +24,12 @@ bool IsTagNameEnd(unsigned char c) {
     return XmlIsWhitespace(c) || c == '/' || c == '>' || c == 0;
 }
 
+// Attribute values holding one of these need translating: references,
+// tabs and line breaks, and non-ASCII bytes in a UTF-8 document.
+inline bool NeedsTranslation(unsigned char c, bool utf8) {
+    return c == '&' || c == 9 || c == 10 || c == 13 || (utf8 && c >= 0x80);
+}
+
 // Unicode code points of the Windows-1252 bytes 0x80-0x9F (0 where the byte
 // is unassigned; those bytes map to the C1 control with the same number).
 const unsigned short kCp1252High[32] = {
@@ -56,10 +62,6 @@ int HexDigit(char c) {
 }
 
 } // namespace
-
-bool XmlIsWhitespace(unsigned char c) {
-    return c == 9 || c == 10 || c == 13 || c == 32;
-}
 
 const char* XmlPartTypeName(TXmlPartType type) {
     switch (type) {
@@ -178,7 +180,12 @@ std::string Utf8ToWindows1252(std::string_view text) {
 }
 
 void TAttrList::Sort() {
-    auto before = [](const TAttr& a, const TAttr& b) { return a.Name < b.Name; };
+    // Byte order; names mostly differ in their first byte, so look there first.
+    auto before = [](const TAttr& a, const TAttr& b) {
+        if (!a.Name.empty() && !b.Name.empty() && a.Name[0] != b.Name[0])
+            return static_cast<unsigned char>(a.Name[0]) < static_cast<unsigned char>(b.Name[0]);
+        return a.Name < b.Name;
+    };
     if (count_ > 32) {
         std::stable_sort(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(count_), before);
         return;
@@ -189,21 +196,25 @@ void TAttrList::Sort() {
             std::swap(items_[j], items_[j - 1]);
 }
 
-const std::string& TAttrList::Value(std::string_view name) const {
-    static const std::string empty;
+std::string_view TAttrList::Keep(std::string text) {
+    if (kept_ == kept_texts_.size()) kept_texts_.emplace_back();
+    std::string& slot = kept_texts_[kept_++];
+    slot = std::move(text);
+    return slot;
+}
+
+std::string_view TAttrList::Value(std::string_view name) const {
     if (count_ <= 8) {
         // Few attributes: a plain scan finds the same (first) entry sooner.
         for (size_t i = 0; i < count_; ++i)
-            if (items_[i].Name.size() == name.size() && std::string_view(items_[i].Name) == name)
-                return items_[i].Value;
-        return empty;
+            if (items_[i].Name == name) return items_[i].Value;
+        return {};
     }
     auto end = items_.begin() + static_cast<std::ptrdiff_t>(count_);
-    auto it = std::lower_bound(items_.begin(), end, name, [](const TAttr& a, std::string_view n) {
-        return std::string_view(a.Name) < n;
-    });
+    auto it = std::lower_bound(items_.begin(), end, name,
+                               [](const TAttr& a, std::string_view n) { return a.Name < n; });
     if (it != end && it->Name == name) return it->Value;
-    return empty;
+    return {};
 }
 
 void TXmlParser::SetBuffer(std::string_view text) {
@@ -230,7 +241,7 @@ void TXmlParser::TakeBuffer(std::string&& text) {
 void TXmlParser::Rewind() {
     next_ = 0;
     curPartType_ = ptNone;
-    curName_.clear();
+    curName_ = {};
     curContent_.clear();
     curStart_ = curFinal_ = 0;
     curAttr_.Clear();
@@ -248,20 +259,27 @@ size_t TXmlParser::FindClose(size_t from, std::string_view close) const {
 }
 
 bool TXmlParser::Next() {
+    const char* b = buffer_.c_str(); // zero-terminated: b[size] == 0
     for (;;) {
         size_t pos = next_;
         if (pos >= buffer_.size()) return false;
-        if (buffer_[pos] != '<') {
+        if (b[pos] != '<') {
             if (!ScanText(pos)) continue; // whitespace only: no part, go on
-        } else if (StartsWith(pos, "<?xml")) {
-            ScanXmlDecl(pos);
-        } else if (StartsWith(pos, "<?")) {
-            ScanPI(pos);
-        } else if (StartsWith(pos, "<!--")) {
+            return true;
+        }
+        // Only "<?" and "<!" open anything but a tag: one look at the second
+        // character keeps plain tags off the prefix comparisons.
+        char second = b[pos + 1];
+        if (second == '?') {
+            if (StartsWith(pos, "<?xml"))
+                ScanXmlDecl(pos);
+            else
+                ScanPI(pos);
+        } else if (second == '!' && StartsWith(pos, "<!--")) {
             ScanComment(pos);
-        } else if (StartsWith(pos, "<!DOCTYPE")) {
+        } else if (second == '!' && StartsWith(pos, "<!DOCTYPE")) {
             ScanDoctype(pos);
-        } else if (StartsWith(pos, "<![CDATA[")) {
+        } else if (second == '!' && StartsWith(pos, "<![CDATA[")) {
             ScanCData(pos);
         } else {
             ScanTag(pos);
@@ -270,63 +288,49 @@ bool TXmlParser::Next() {
     }
 }
 
-size_t TXmlParser::ReadAttributes(size_t pos) {
-    enum { expectName, expectEquals, expectValue } state = expectName;
+size_t TXmlParser::ReadAttributes(size_t pos, bool process) {
+    // The reading is a small state machine: a name, then anything up to "=",
+    // then anything up to an opening quote, then the value up to the same
+    // quote. A ">" or the end of the text outside a value ends it at any
+    // point; in place of a name, anything but whitespace or a name's first
+    // character ends it too.
     const char* b = buffer_.c_str(); // zero-terminated: b[size] == 0
-    size_t nameStart = 0, nameEnd = 0;
+    const char* p = b + pos;
+    const bool utf8 = utf8_;
     for (;;) {
-        unsigned char c = static_cast<unsigned char>(b[pos]);
-        if (c == '>' || c == 0) return pos;
-        switch (state) {
-        case expectName:
-            if (XmlIsWhitespace(c)) {
-                ++pos;
-            } else if (IsNameStart(c)) {
-                nameStart = pos;
-                while (!IsAttrNameEnd(static_cast<unsigned char>(b[pos])))
-                    ++pos;
-                nameEnd = pos;
-                state = expectEquals;
-            } else {
-                return pos; // "/" or anything else ends the reading
-            }
-            break;
-        case expectEquals:
-            if (c == '=') state = expectValue;
-            ++pos;
-            break;
-        case expectValue:
-            if (c == '"' || c == '\'') {
-                size_t close = buffer_.find(static_cast<char>(c), pos + 1);
-                size_t end = close == std::string::npos ? buffer_.size() : close;
-                curAttr_.Add(std::string_view(b + nameStart, nameEnd - nameStart),
-                             std::string_view(b + pos + 1, end - pos - 1));
-                pos = close == std::string::npos ? buffer_.size() : close + 1;
-                state = expectName;
-            } else {
-                ++pos;
-            }
-            break;
-        }
+        while (XmlIsWhitespace(static_cast<unsigned char>(*p)))
+            ++p;
+        if (!IsNameStart(static_cast<unsigned char>(*p))) return static_cast<size_t>(p - b);
+        const char* name = p;
+        while (!IsAttrNameEnd(static_cast<unsigned char>(*p)))
+            ++p;
+        const char* nameEnd = p;
+        for (; *p != '='; ++p)
+            if (*p == '>' || *p == 0) return static_cast<size_t>(p - b);
+        ++p;
+        for (; *p != '"' && *p != '\''; ++p)
+            if (*p == '>' || *p == 0) return static_cast<size_t>(p - b);
+        const char quote = *p++;
+        const char* value = p;
+        // Note on the way whether the value holds anything to translate.
+        bool plain = true;
+        for (; *p != quote && *p != 0; ++p)
+            if (NeedsTranslation(static_cast<unsigned char>(*p), utf8)) plain = false;
+        TAttr& attr = curAttr_.Append();
+        attr.Name = std::string_view(name, static_cast<size_t>(nameEnd - name));
+        attr.Value = std::string_view(value, static_cast<size_t>(p - value));
+        if (process && !plain) attr.Value = curAttr_.Keep(TranslateAttrValue(attr.Value));
+        if (*p == 0) return static_cast<size_t>(p - b); // an unterminated value runs to the end
+        ++p;
     }
 }
 
-void TXmlParser::ProcessAttrValue(std::string& value) const {
-    // Most values hold nothing to replace: leave those untouched.
-    bool utf8 = utf8_;
-    bool plain = true;
-    for (char c : value) {
-        unsigned char u = static_cast<unsigned char>(c);
-        if (c == '&' || u == 9 || u == 10 || u == 13 || (utf8 && u >= 0x80)) {
-            plain = false;
-            break;
-        }
-    }
-    if (plain) return;
-    value = XmlReplaceReferences(value, '\0');
-    for (char& c : value)
+std::string TXmlParser::TranslateAttrValue(std::string_view value) const {
+    std::string text = XmlReplaceReferences(value, '\0');
+    for (char& c : text)
         if (XmlIsWhitespace(static_cast<unsigned char>(c))) c = ' ';
-    if (utf8) value = Utf8ToWindows1252(value);
+    if (utf8_) text = Utf8ToWindows1252(text);
+    return text;
 }
 
 void TXmlParser::ScanTag(size_t pos) {
@@ -344,18 +348,29 @@ void TXmlParser::ScanTag(size_t pos) {
         while (!IsTagNameEnd(static_cast<unsigned char>(b[nameEnd])))
             ++nameEnd;
     }
-    curName_.assign(b + nameStart, nameEnd - nameStart);
+    curName_ = std::string_view(b + nameStart, nameEnd - nameStart);
     curContent_.clear();
     curAttr_.Clear();
-    size_t stop = ReadAttributes(nameEnd);
+    // End tags keep their attribute values as written; one that ends in "/"
+    // counts as an empty tag, whose values are translated.
+    bool endTag = curPartType_ == ptEndTag;
+    size_t stop = ReadAttributes(nameEnd, !endTag);
     if (b[stop] == '/') curPartType_ = ptEmptyTag;
+    if (endTag && curPartType_ == ptEmptyTag)
+        for (size_t i = 0; i < curAttr_.Count(); ++i) {
+            std::string_view& value = curAttr_[i].Value;
+            for (char c : value)
+                if (NeedsTranslation(static_cast<unsigned char>(c), utf8_)) {
+                    value = curAttr_.Keep(TranslateAttrValue(value));
+                    break;
+                }
+        }
     curAttr_.Sort();
-    if (curPartType_ != ptEndTag)
-        for (size_t i = 0; i < curAttr_.Count(); ++i)
-            ProcessAttrValue(curAttr_[i].Value);
-    size_t close = buffer_.find('>', stop);
+    size_t close = stop;
+    while (b[close] != '>' && b[close] != 0)
+        ++close;
     curStart_ = pos;
-    curFinal_ = close == std::string::npos ? buffer_.size() - 1 : close;
+    curFinal_ = b[close] == 0 ? buffer_.size() - 1 : close;
     next_ = curFinal_ + 1;
 }
 
@@ -364,10 +379,10 @@ void TXmlParser::ScanXmlDecl(size_t pos) {
     curName_ = "xml";
     curContent_.clear();
     curAttr_.Clear();
-    ReadAttributes(pos + 5);
+    ReadAttributes(pos + 5, false);
     curAttr_.Sort();
     for (size_t i = 0; i < curAttr_.Count(); ++i)
-        curAttr_[i].Value = XmlReplaceReferences(curAttr_[i].Value, '\0');
+        curAttr_[i].Value = curAttr_.Keep(XmlReplaceReferences(curAttr_[i].Value, '\0'));
     encoding_ = curAttr_.Value("encoding");
     if (encoding_.empty()) encoding_ = "UTF-8";
     utf8_ = encoding_ == "UTF-8";
@@ -391,7 +406,7 @@ void TXmlParser::ScanPI(size_t pos) {
     size_t nameStart = i;
     while (i < bodyEnd && !XmlIsWhitespace(static_cast<unsigned char>(b[i])))
         ++i;
-    curName_.assign(b + nameStart, i - nameStart);
+    curName_ = std::string_view(b + nameStart, i - nameStart);
     while (i < bodyEnd && XmlIsWhitespace(static_cast<unsigned char>(b[i])))
         ++i;
     curContent_.assign(b + i, bodyEnd > i ? bodyEnd - i : 0);
@@ -401,7 +416,7 @@ void TXmlParser::ScanPI(size_t pos) {
 
 void TXmlParser::ScanComment(size_t pos) {
     curPartType_ = ptComment;
-    curName_.clear();
+    curName_ = {};
     curContent_.clear();
     curAttr_.Clear();
     curStart_ = pos;
@@ -420,7 +435,7 @@ void TXmlParser::ScanDoctype(size_t pos) {
     size_t nameStart = i;
     while (b[i] != 0 && b[i] != '>' && b[i] != '[' && !XmlIsWhitespace(static_cast<unsigned char>(b[i])))
         ++i;
-    curName_.assign(b + nameStart, i - nameStart);
+    curName_ = std::string_view(b + nameStart, i - nameStart);
     // Runs to the first ">" outside quotes and outside an internal subset in
     // square brackets; the subset's declarations are not interpreted.
     char quote = 0;
@@ -446,7 +461,7 @@ void TXmlParser::ScanDoctype(size_t pos) {
 
 void TXmlParser::ScanCData(size_t pos) {
     curPartType_ = ptCData;
-    curName_.clear();
+    curName_ = {};
     curAttr_.Clear();
     size_t contentStart = pos + 9;
     size_t close = buffer_.find("]]>", contentStart);
@@ -488,7 +503,7 @@ bool TXmlParser::ScanText(size_t pos) {
     if (text.empty()) return false;
     if (utf8_) text = Utf8ToWindows1252(text);
     curPartType_ = ptContent;
-    curName_.clear();
+    curName_ = {};
     curContent_.swap(text);
     curAttr_.Clear();
     curStart_ = pos;

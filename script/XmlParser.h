@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,33 +32,37 @@ enum TXmlPartType {
 // The name used for a part kind in tool output ("start", "comment", ...).
 const char* XmlPartTypeName(TXmlPartType type);
 
-// One attribute: a name/value pair.
+// One attribute: a name/value pair. Both are views of the scanned text, or
+// of the list's own storage for a value that had to be translated; they stay
+// valid until the scanner moves on to the next part.
 struct TAttr {
-    std::string Name;
-    std::string Value;
+    std::string_view Name;
+    std::string_view Value;
 };
 
 // The attributes of the current tag, sorted by name in byte order. A name
 // written twice has two entries; the first one written is found.
 class TAttrList {
 public:
-    // Empties the list; the entries' storage is kept for the next tag.
-    void Clear() { count_ = 0; }
+    // Empties the list; its storage is kept for the next tag.
+    void Clear() {
+        count_ = 0;
+        kept_ = 0;
+    }
     // Appends an entry to fill in; Sort puts the list in order once the tag
     // is read.
     TAttr& Append() {
         if (count_ == items_.size()) items_.emplace_back();
         return items_[count_++];
     }
-    void Add(std::string_view name, std::string_view value) {
-        TAttr& a = Append();
-        a.Name.assign(name);
-        a.Value.assign(value);
-    }
+    void Add(std::string_view name, std::string_view value) { Append() = {name, value}; }
+    // Keeps a text for the current tag and returns a view of it (for values
+    // that differ from what is written).
+    std::string_view Keep(std::string text);
     void Sort();
-    // The value of the attribute with exactly this name, or the empty string
+    // The value of the attribute with exactly this name, or an empty view
     // when the tag has none (an empty value reads the same).
-    const std::string& Value(std::string_view name) const;
+    std::string_view Value(std::string_view name) const;
     size_t Count() const { return count_; }
     const TAttr& operator[](size_t i) const { return items_[i]; }
     TAttr& operator[](size_t i) { return items_[i]; }
@@ -65,6 +70,8 @@ public:
 private:
     std::vector<TAttr> items_;
     size_t count_ = 0;
+    std::deque<std::string> kept_texts_; // a deque: kept texts never move
+    size_t kept_ = 0;
 };
 
 class TXmlParser {
@@ -84,7 +91,8 @@ public:
 
     // The current part.
     TXmlPartType CurPartType() const { return curPartType_; }
-    const std::string& CurName() const { return curName_; }
+    // The name views the scanned text; it stays valid until the next part.
+    std::string_view CurName() const { return curName_; }
     const std::string& CurContent() const { return curContent_; }
     size_t CurStart() const { return curStart_; }
     size_t CurFinal() const { return curFinal_; }
@@ -113,9 +121,13 @@ private:
     void ScanCData(size_t pos);
     // Returns false when the text is empty after normalisation.
     bool ScanText(size_t pos);
-    // Reads attributes from pos; returns where the reading stopped.
-    size_t ReadAttributes(size_t pos);
-    void ProcessAttrValue(std::string& value) const;
+    // Reads attributes from pos; returns where the reading stopped. With
+    // process set, values holding references, line breaks, tabs or (in a
+    // UTF-8 document) non-ASCII bytes are translated as they are read.
+    size_t ReadAttributes(size_t pos, bool process);
+    // An attribute value with its references replaced, tabs and line breaks
+    // made spaces and, in a UTF-8 document, translated to Windows-1252.
+    std::string TranslateAttrValue(std::string_view value) const;
     // The position of the ">" closing a construct whose closing sequence is
     // `close`, searched from `from`; the last character if there is none.
     size_t FindClose(size_t from, std::string_view close) const;
@@ -128,13 +140,17 @@ private:
     bool utf8_ = false; // the encoding is exactly "UTF-8": translate to Windows-1252
 
     TXmlPartType curPartType_ = ptNone;
-    std::string curName_, curContent_;
+    std::string_view curName_;
+    std::string curContent_;
     size_t curStart_ = 0, curFinal_ = 0;
     TAttrList curAttr_;
 };
 
 // Text helpers shared with the loader and tools.
-bool XmlIsWhitespace(unsigned char c); // tab, line feed, carriage return, space
+// Tab, line feed, carriage return and space.
+inline bool XmlIsWhitespace(unsigned char c) {
+    return c == 32 || c == 9 || c == 10 || c == 13;
+}
 // Replaces the entity references lt, gt, amp, apos, quot and character
 // references (&#65; &#x41;) by their characters. A decimal reference that is
 // not a number becomes a space; a hexadecimal one becomes hexFallback.

@@ -1,12 +1,16 @@
 // The expression evaluator: grouping decided by the form order, the step
 // list, the limits, compile errors and arithmetic faults.
+#include "script/DecimalText.h"
 #include "script/Parser.h"
+#include "script/ScriptDocument.h"
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -275,6 +279,67 @@ TEST(ParserQuickValue, DeclinesOtherTexts) {
         EXPECT_FALSE(TCustomParser::QuickValue(text, v)) << text;
         EXPECT_EQ(v, 42);
     }
+}
+
+} // namespace
+
+namespace {
+
+double FromChars(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// The shortcut for plain decimals must give the very bits of the general
+// conversion, and must leave alone what lies beyond its exact range.
+TEST(PlainDecimal, ReadsExactlyAsTheGeneralConversion) {
+    std::vector<std::string> texts = {"0",
+                                      "0.430",
+                                      ".5",
+                                      "3.",
+                                      "9007199254740992",         // 2^53: the largest exact mantissa
+                                      "900719925474099.2",        // the same digits with a fraction
+                                      "0.1234567890123456789012", // 22 fraction digits
+                                      "0000000000000000001.5"};
+    uint32_t seed = 777;
+    auto next = [&](uint32_t n) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % n;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string text;
+        int whole = static_cast<int>(next(10)), fraction = static_cast<int>(next(18));
+        for (int d = 0; d < whole; ++d)
+            text += static_cast<char>('0' + next(10));
+        if (fraction > 0 || whole == 0) text += '.';
+        for (int d = 0; d < fraction || (whole == 0 && d == 0); ++d)
+            text += static_cast<char>('0' + next(10));
+        texts.push_back(text);
+    }
+    int read = 0;
+    for (const std::string& text : texts) {
+        double fast = -1;
+        if (!ReadPlainDecimal(text.data(), text.data() + text.size(), fast)) continue;
+        double general = FromChars(text);
+        EXPECT_EQ(std::memcmp(&fast, &general, sizeof fast), 0) << text;
+        ++read;
+    }
+    EXPECT_GT(read, 12000);
+
+    // Beyond the exact range, and other forms, are declined untouched.
+    for (const char* text : {"9007199254740993", "12345678901234567890", "0.12345678901234567890123", "1e5",
+                             "-1", "+1", "", ".", "1.2.3", "1 "}) {
+        double value = 42;
+        EXPECT_FALSE(ReadPlainDecimal(text, text + std::strlen(text), value)) << text;
+        EXPECT_EQ(value, 42);
+    }
+    // The number reader keeps signs and whatever the shortcut declines.
+    EXPECT_EQ(StrToFloat(" -0.5 "), -0.5);
+    EXPECT_TRUE(std::signbit(StrToFloat("-0")));
+    EXPECT_EQ(StrToFloat("9007199254740993"), 9007199254740992.0);
+    EXPECT_EQ(StrToFloat("+2.5e1"), 25.0);
+    EXPECT_THROW(StrToFloat("0x10"), EConvertError);
 }
 
 } // namespace

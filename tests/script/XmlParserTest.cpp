@@ -23,10 +23,11 @@ std::vector<Part> Scan(const std::string& text) {
     scanner.Rewind();
     std::vector<Part> parts;
     while (scanner.Next()) {
-        Part p{scanner.CurPartType(), scanner.CurName(),  scanner.CurContent(),
-               scanner.CurStart(),    scanner.CurFinal(), {}};
+        Part p{scanner.CurPartType(), std::string(scanner.CurName()),
+               scanner.CurContent(),  scanner.CurStart(),
+               scanner.CurFinal(),    {}};
         for (size_t i = 0; i < scanner.CurAttr().Count(); ++i)
-            p.attrs.push_back({scanner.CurAttr()[i].Name, scanner.CurAttr()[i].Value});
+            p.attrs.emplace_back(scanner.CurAttr()[i].Name, scanner.CurAttr()[i].Value);
         parts.push_back(p);
     }
     return parts;
@@ -120,6 +121,17 @@ TEST(XmlScanner, AttributeValues) {
     EXPECT_EQ(parts[0].attrs[0].second, std::string("AB<>&'\"&nbsp; ") + '\0');
     EXPECT_EQ(Scan("<a r=\"&#321;\">")[0].attrs[0].second, "A"); // low 8 bits of 321
     EXPECT_EQ(Scan("<a r=\"a & b &amp\">")[0].attrs[0].second, "a & b &amp");
+    // End tags keep values as written, unless the tag turns out empty.
+    EXPECT_EQ(Scan("</a r=\"&lt;\">")[0].attrs[0].second, "&lt;");
+    EXPECT_EQ(Scan("</a r=\"&lt;\"/>")[0].attrs[0].second, "<");
+    // Many translated values in one tag all stay readable.
+    std::string many = "<a";
+    for (int i = 0; i < 40; ++i)
+        many += " v" + std::to_string(100 + i) + "=\"&#" + std::to_string(65 + i % 26) + ";\tx\"";
+    parts = Scan(many + "/>");
+    ASSERT_EQ(parts[0].attrs.size(), 40u);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(parts[0].attrs[i].second, std::string(1, static_cast<char>('A' + i % 26)) + " x");
 
     TXmlParser scanner;
     scanner.SetBuffer("<a z=\"1\" b=\"\" b=\"2\">");
