@@ -373,6 +373,18 @@ static bool CombinersAdvertised() {
     return Advertised(GLFlags.EXTCombine) || Advertised(GLFlags.ARBCombine);
 }
 
+// The three arguments of one channel's combiner (RGB or alpha, chosen by the
+// name tables): the first always, the others only when given a source.
+static void SetCombineArguments(const GLenum* sourceNames, const GLenum* operandNames,
+                                const T3dCombineSource (&sources)[3],
+                                const T3dCombineOperand (&operands)[3]) {
+    for (int i = 0; i < 3; ++i) {
+        if (i > 0 && sources[i] == csNone) continue;
+        GL.glTexEnvi(GL_TEXTURE_ENV, sourceNames[i], GLint(CombineSourceGL(sources[i])));
+        GL.glTexEnvi(GL_TEXTURE_ENV, operandNames[i], GLint(CombineOperandGL(operands[i])));
+    }
+}
+
 void T3dOpenglContext::SetRGBMode(int32_t unit, T3dCombineSource src0, T3dCombineOperand op0,
                                   T3dCombineSource src1, T3dCombineOperand op1, T3dCombineSource src2,
                                   T3dCombineOperand op2, T3dCombineFunction func, float scale) {
@@ -380,16 +392,7 @@ void T3dOpenglContext::SetRGBMode(int32_t unit, T3dCombineSource src0, T3dCombin
     if (CombinersAdvertised()) {
         if (func == cmDecal) func = cmReplace;
         GL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-        GL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB_ARB, GLint(CombineSourceGL(src0)));
-        GL.glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB_ARB, GLint(CombineOperandGL(op0)));
-        if (src1 != csNone) {
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB_ARB, GLint(CombineSourceGL(src1)));
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB_ARB, GLint(CombineOperandGL(op1)));
-        }
-        if (src2 != csNone) {
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE2_RGB_ARB, GLint(CombineSourceGL(src2)));
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND2_RGB_ARB, GLint(CombineOperandGL(op2)));
-        }
+        SetCombineArguments(kSourceRGB, kOperandRGB, {src0, src1, src2}, {op0, op1, op2});
         GLenum f = CombineFunctionGL(func);
         if ((func == cmDot3RGB || func == cmDot3RGBA) && !Usable(GLFlags.Dot3)) f = GL_REPLACE;
         GL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB_ARB, GLint(f));
@@ -407,16 +410,7 @@ void T3dOpenglContext::SetAlphaMode(int32_t unit, T3dCombineSource src0, T3dComb
     if (CombinersAdvertised()) {
         if (func == cmDecal) func = cmReplace;
         GL.glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
-        GL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA_ARB, GLint(CombineSourceGL(src0)));
-        GL.glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA_ARB, GLint(CombineOperandGL(op0)));
-        if (src1 != csNone) {
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA_ARB, GLint(CombineSourceGL(src1)));
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA_ARB, GLint(CombineOperandGL(op1)));
-        }
-        if (src2 != csNone) {
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE2_ALPHA_ARB, GLint(CombineSourceGL(src2)));
-            GL.glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND2_ALPHA_ARB, GLint(CombineOperandGL(op2)));
-        }
+        SetCombineArguments(kSourceAlpha, kOperandAlpha, {src0, src1, src2}, {op0, op1, op2});
         GL.glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA_ARB, GLint(CombineFunctionGL(func)));
         GL.glTexEnvf(GL_TEXTURE_ENV, GL_ALPHA_SCALE, scale);
     }
