@@ -1,0 +1,122 @@
+// Ts3dScene: the in-memory scene. A flat collection of renderable objects
+// (each an instance of a geometry placed by a node and drawn with a
+// material), the lights and cameras, the selected camera, the scene time and
+// the render-wide settings and resources.
+//
+// The scene owns every element made for it (Own); all its lists only point
+// at them. The scene file loader builds a scene, the scene effect sets its
+// time and camera and asks it to render every frame.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "scene/model/Culling.h"
+#include "scene/model/MaterialHandler.h"
+#include "scene/model/SceneCamera.h"
+#include "scene/model/SceneObject.h"
+
+// The eight vertex programs the scene loads at start besides the material
+// handler's bump program, in this order.
+constexpr int32_t kSceneProgramCount = 8;
+extern const char* const kSceneProgramFiles[kSceneProgramCount];
+
+// Pass kinds (PassKind).
+enum : uint8_t { pkFirstLightPass = 1, pkLaterLightPass = 2, pkBlendedPass = 3 };
+
+class Ts3dScene : public Ts3dBase {
+public:
+    Ts3dScene();
+    ~Ts3dScene() override;
+
+    // Makes the lists and sets the defaults (reflect maps 512, shadows,
+    // reflections and bump on).
+    void Create() override;
+    // Once, after Device is set: the normalisation cube map (with cube-map
+    // support), the sphere object, the eight vertex programs (with
+    // vertex-program support), the culler and the material handler.
+    void CreateResources();
+    // Adds an object and its material (once) to the scene.
+    void AddObject(Ts3dObject* object);
+    // Camera = Cameras[index]; an index outside the list raises EListError.
+    void SelectCamera(int32_t index);
+
+    // Keeps `element` for as long as the scene lives and returns it.
+    template <class T> T* Own(std::unique_ptr<T> element) {
+        T* raw = element.get();
+        owned_.push_back(std::move(element));
+        return raw;
+    }
+    // Destroys an element the scene owns (a node replaced by an animated one).
+    void Destroy(Ts3dBase* element);
+
+    // Rendering: once when the scene effect starts, once per frame, and when
+    // the effect stops.
+    void Prepare();
+    void Render();
+    void ReleaseShadowMaps();
+
+    // The steps of Prepare and Render.
+    void PrepareBackground();
+    void PrepareMaterial(Ts3dMaterial* material);
+    TRefPtr<I3dTexture> CreateCubeTexture();
+    void UpdateFrameWorlds();
+    void RenderShadowMap(Ts3dLight* light);
+    void RenderCubeFaces(Ts3dObject* object, I3dTexture* texture, int32_t firstFace, int32_t lastFace);
+    void ClearOrDrawBackground();
+    void SetViewTransforms(const TMatrix4& view);
+    void RenderView(bool depthOnly);
+    void SortVisible();
+    void SetupShadowProjection(Ts3dLight* light);
+    void SetupLights(Ts3dLight* light);
+    void RenderOpaque();
+    void RenderBlended();
+    void RenderDepthOnly(Ts3dList<Ts3dObject>& list);
+    void ReleaseUnits();
+    // Records a texture unit the material handler allocated for the current
+    // pass, for ReleaseUnits.
+    void RecordUnit(int32_t unit);
+
+    // The device's current context (null when none).
+    I3dContext* Context();
+
+    Ts3dObject* CurrentObject = nullptr;
+    Ts3dMaterial* CurrentMaterial = nullptr;
+    TMatrix4 ViewMatrix = TMatrix::Identity(); // world matrix of the current viewpoint
+    TColor4 BackgroundColor = {0, 0, 0, 0};
+    Ts3dcamera* Camera = nullptr;
+    double Time = 0.0; // scene time in the file's frames
+    Ts3dList<Ts3dLight> Lights;
+    Ts3dList<Ts3dLight> PlainLights;
+    Ts3dList<Ts3dLight> ShadowLights;
+    Ts3dList<Ts3dcamera> Cameras;
+    TColor4 AmbientColor = {0, 0, 0, 0};
+    int32_t ReflectMapSize = 512;
+    int32_t ShadowMapSize = 0;
+    bool ShadowsEnabled = true;
+    bool ReflectionsEnabled = true;
+    bool BumpEnabled = true;
+    TRefPtr<I3dImage> Background;
+    Ts3dMaterial* BackgroundMaterial = nullptr;
+    TRefPtr<I3dTexture> BackgroundTexture;
+    Ts3dObject* BackgroundObject = nullptr;
+    Ts3dLight* CurrentLight = nullptr;
+    uint8_t PassKind = pkFirstLightPass;
+    TRefPtr<I3dTexture> NormalizationCubeMap;
+    TRefPtr<I3dVertexProgram> Programs[kSceneProgramCount];
+    Ts3dObject* SphereObject = nullptr;
+    Ts3dList<Ts3dMaterial> Materials;
+    Ts3dList<Ts3dObject> Mirrors;
+    Ts3dList<Ts3dObject> CubeMapObjects;
+    Ts3dList<Ts3dObject> BlendedVisible;
+    Ts3dList<Ts3dObject> Objects;
+    Ts3dList<Ts3dObject> Visible;
+    Ts3dList<Ts3dMaterial> OpaqueMaterials;
+    std::unique_ptr<Ts3dFrustumCulling> Culler;
+    std::unique_ptr<Ts3dMaterialHandler> MaterialHandler;
+    // Texture units the material handler allocated for the current pass.
+    int32_t PassUnits[4] = {0, 0, 0, 0};
+
+private:
+    std::vector<std::unique_ptr<Ts3dBase>> owned_;
+};

@@ -1,0 +1,110 @@
+#include "scene/model/SceneGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Mirel3d/Mirel3dBase/T3dValueList.h"
+#include "scene/geometry/GeomStuff.h"
+#include "scene/math/Vector.h"
+
+namespace {
+
+// Per-group bounds are kept in the group record: box minimum, box maximum,
+// box centre (also the sphere's centre) and the sphere radius in x.
+enum { kGroupBoxMin = 0, kGroupBoxMax = 1, kGroupCenter = 2, kGroupRadius = 3 };
+
+} // namespace
+
+Ts3dGeometryDef::Ts3dGeometryDef() : Faces(CreateFaceList()) {}
+
+I3dIndexBuffer* Ts3dGeometryDef::Indices() const {
+    if (!VertexBuffer) return nullptr;
+    T3dIndexBufferList* lists = VertexBuffer->GetIndexBuffers();
+    return lists->Items.empty() ? nullptr : lists->Items[0].Get();
+}
+
+I3dVertexBuffer* Ts3dGeometryDef::Stream(int32_t index) const {
+    if (!VertexBuffer || index < 0) return nullptr;
+    T3dVertexBufferList* streams = VertexBuffer->GetVertexBuffers();
+    return size_t(index) < streams->Items.size() ? streams->Items[size_t(index)].Get() : nullptr;
+}
+
+int32_t Ts3dGeometryDef::StreamCount() const {
+    return VertexBuffer ? int32_t(VertexBuffer->GetVertexBuffers()->Items.size()) : 0;
+}
+
+void Ts3dGeometryDef::Build() {
+    if (!VertexBuffer) return;
+    I3dIndexBuffer* indices = Indices();
+
+    // 1. Tangent space, when the loader has asked for it.
+    if (PositionStream >= 0 && NormalStream >= 0 && BumpTexCoordStream >= 0 && TangentStream >= 0 &&
+        BinormalStream >= 0) {
+        I3dVertexBuffer* positions = Stream(PositionStream);
+        I3dVertexBuffer* normals = Stream(NormalStream);
+        I3dVertexBuffer* coords = Stream(BumpTexCoordStream);
+        I3dVertexBuffer* binormals = Stream(BinormalStream);
+        I3dVertexBuffer* tangents = Stream(TangentStream);
+        if (positions && normals && coords && binormals && tangents && indices)
+            TGeomStuff::BuildTangentSpace(positions, normals, coords, binormals, tangents, indices,
+                                          Faces.Get());
+    }
+
+    // 2. The buffer hands its memory to OpenGL from now on.
+    VertexBuffer->Commit();
+
+    // 3-4. Bounds and spheres from the vertices the groups reference.
+    I3dVertexBuffer* positions = Stream(0);
+    const int32_t groups = Faces->GetCount();
+    if (!positions || !indices) return;
+    const int32_t vertexCount = positions->GetCount();
+    const int32_t indexCount = indices->GetCount();
+    auto position = [&](uint32_t v) {
+        return *static_cast<const TVector3*>(positions->ElementAddress(int32_t(v)));
+    };
+    // Index ranges and vertex numbers outside the buffers are skipped: the
+    // loader refuses such files, but geometry built by code is not checked.
+    auto forEachVertex = [&](const T3dFaceGroup& g, auto&& visit) {
+        int64_t first = std::max<int64_t>(g.FirstIndex, 0);
+        int64_t last = std::min<int64_t>(int64_t(g.FirstIndex) + g.IndexCount, indexCount);
+        for (int64_t i = first; i < last; i++) {
+            uint32_t v = *indices->IndexAddress(int32_t(i));
+            if (v < uint32_t(vertexCount)) visit(position(v));
+        }
+    };
+
+    TVector3 boxMin = {1000000.0f, 1000000.0f, 1000000.0f};
+    TVector3 boxMax = {-1000000.0f, -1000000.0f, -1000000.0f};
+    for (int32_t i = 0; i < groups; i++) {
+        auto* g = static_cast<T3dFaceGroup*>(Faces->ElementAddress(i));
+        TVector3 lo = {1000000.0f, 1000000.0f, 1000000.0f};
+        TVector3 hi = {-1000000.0f, -1000000.0f, -1000000.0f};
+        forEachVertex(*g, [&](const TVector3& p) {
+            lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
+            hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
+        });
+        TVector3 center = TVector::Scale(TVector::Add(lo, hi), 0.5f);
+        float radius = 0.0f;
+        forEachVertex(*g, [&](const TVector3& p) {
+            radius = std::max(radius, TVector::Length(TVector::Subtract(p, center)));
+        });
+        g->Bounds[kGroupBoxMin] = lo;
+        g->Bounds[kGroupBoxMax] = hi;
+        g->Bounds[kGroupCenter] = center;
+        g->Bounds[kGroupRadius] = {radius, 0.0f, 0.0f};
+        boxMin = {std::min(boxMin.x, lo.x), std::min(boxMin.y, lo.y), std::min(boxMin.z, lo.z)};
+        boxMax = {std::max(boxMax.x, hi.x), std::max(boxMax.y, hi.y), std::max(boxMax.z, hi.z)};
+    }
+    BoxMin = boxMin;
+    BoxMax = boxMax;
+    BoxCenter = TVector::Scale(TVector::Add(boxMin, boxMax), 0.5f);
+    SphereCenter = BoxCenter;
+    float radius = 0.0f;
+    for (int32_t i = 0; i < groups; i++) {
+        const auto* g = static_cast<const T3dFaceGroup*>(Faces->ElementAddress(i));
+        forEachVertex(*g, [&](const TVector3& p) {
+            radius = std::max(radius, TVector::Length(TVector::Subtract(p, BoxCenter)));
+        });
+    }
+    SphereRadius = radius;
+}
