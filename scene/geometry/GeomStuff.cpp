@@ -196,16 +196,37 @@ void TGeomStuff::BuildTangentSpace(I3dVertexBuffer* positions, I3dVertexBuffer* 
         vertexAt(c);
     });
 
+    // The streams are addressed directly in the loops below (the same
+    // element addresses ElementAddress gives).
+    auto stream = [](I3dVertexBuffer* s) {
+        return std::pair<uint8_t*, ptrdiff_t>(static_cast<uint8_t*>(s->ElementAddress(0)), s->GetStride());
+    };
+    const auto [pData, pStride] = stream(positions);
+    const auto [nData, nStride] = stream(normals);
+    const auto [uvData, uvStride] = stream(texCoords);
+    const auto [bData, bStride] = stream(binormals);
+    const auto [tData, tStride] = stream(tangents);
+    auto at3 = [](uint8_t* data, ptrdiff_t stride, int32_t i) -> TVector3& {
+        return *reinterpret_cast<TVector3*>(data + stride * i);
+    };
+    auto at2 = [](uint8_t* data, ptrdiff_t stride, int32_t i) -> TVector2& {
+        return *reinterpret_cast<TVector2*>(data + stride * i);
+    };
+    const uint32_t* index = entries > 0 ? indices->IndexAddress(0) : nullptr;
+
     ForEachTriangle(faces, [&](int32_t ea, int32_t eb, int32_t ec) {
-        const int32_t corner[3] = {vertexAt(ea), vertexAt(eb), vertexAt(ec)};
+        const int32_t corner[3] = {int32_t(index[ea]), int32_t(index[eb]), int32_t(index[ec])};
         const int32_t a = corner[0], b = corner[1], c = corner[2];
+        // The basis of the triangle, turned per corner towards that corner's
+        // current normal (which already holds the sums of earlier triangles).
+        const TMatrix3 basis = TExtendedMatrix::TangentBasisUnoriented(
+            at3(pData, pStride, a), at3(pData, pStride, b), at3(pData, pStride, c), at2(uvData, uvStride, a),
+            at2(uvData, uvStride, b), at2(uvData, uvStride, c));
         for (int32_t v : corner) {
-            TMatrix3 m = TExtendedMatrix::TangentBasis(
-                Vec3(positions, a), Vec3(positions, b), Vec3(positions, c), Vec2(texCoords, a),
-                Vec2(texCoords, b), Vec2(texCoords, c), Vec3(normals, v));
-            TVector3& t = Vec3(tangents, v);
-            TVector3& bn = Vec3(binormals, v);
-            TVector3& nr = Vec3(normals, v);
+            TVector3& nr = at3(nData, nStride, v);
+            TMatrix3 m = TExtendedMatrix::OrientTangentBasis(basis, nr);
+            TVector3& t = at3(tData, tStride, v);
+            TVector3& bn = at3(bData, bStride, v);
             t = {t.x + m.m[0], t.y + m.m[3], t.z + m.m[6]};
             bn = {bn.x + m.m[1], bn.y + m.m[4], bn.z + m.m[7]};
             nr = {nr.x + m.m[2], nr.y + m.m[5], nr.z + m.m[8]};

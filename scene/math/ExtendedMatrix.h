@@ -13,4 +13,13 @@ public:
     static TMatrix3 TangentBasis(const TVector3& p0, const TVector3& p1, const TVector3& p2,
                                  const TVector2& t0, const TVector2& t1, const TVector2& t2,
                                  const TVector3& n);
+
+    // The same basis before it is turned towards a reference normal: the
+    // tangent and binormal columns do not depend on it, and the normal column
+    // is negated when it points away from the reference. Builders that use
+    // one triangle for several reference normals compute this once.
+    static TMatrix3 TangentBasisUnoriented(const TVector3& p0, const TVector3& p1, const TVector3& p2,
+                                           const TVector2& t0, const TVector2& t1, const TVector2& t2);
+    // Negates the normal column of an unoriented basis when it points away from n.
+    static TMatrix3 OrientTangentBasis(const TMatrix3& basis, const TVector3& n);
 };

@@ -13,6 +13,12 @@ namespace {
 // box centre (also the sphere's centre) and the sphere radius in x.
 enum { kGroupBoxMin = 0, kGroupBoxMax = 1, kGroupCenter = 2, kGroupRadius = 3 };
 
+// Squared distance in double precision, as TVector::Length measures.
+double Distance2(const TVector3& p, const TVector3& c) {
+    TVector3 d = TVector::Subtract(p, c);
+    return double(d.x) * d.x + double(d.y) * d.y + double(d.z) * d.z;
+}
+
 } // namespace
 
 Ts3dGeometryDef::Ts3dGeometryDef() : Faces(CreateFaceList()) {}
@@ -59,20 +65,22 @@ void Ts3dGeometryDef::Build() {
     if (!positions || !indices) return;
     const int32_t vertexCount = positions->GetCount();
     const int32_t indexCount = indices->GetCount();
-    auto position = [&](uint32_t v) {
-        return *static_cast<const TVector3*>(positions->ElementAddress(int32_t(v)));
-    };
+    const uint8_t* positionData = static_cast<const uint8_t*>(positions->ElementAddress(0));
+    const ptrdiff_t stride = positions->GetStride();
+    const uint32_t* index = indexCount > 0 ? indices->IndexAddress(0) : nullptr;
     // Index ranges and vertex numbers outside the buffers are skipped: the
     // loader refuses such files, but geometry built by code is not checked.
     auto forEachVertex = [&](const T3dFaceGroup& g, auto&& visit) {
         int64_t first = std::max<int64_t>(g.FirstIndex, 0);
         int64_t last = std::min<int64_t>(int64_t(g.FirstIndex) + g.IndexCount, indexCount);
         for (int64_t i = first; i < last; i++) {
-            uint32_t v = *indices->IndexAddress(int32_t(i));
-            if (v < uint32_t(vertexCount)) visit(position(v));
+            uint32_t v = index[i];
+            if (v < uint32_t(vertexCount))
+                visit(*reinterpret_cast<const TVector3*>(positionData + stride * v));
         }
     };
 
+    // Pass 1: the box of every group, and of the whole geometry.
     TVector3 boxMin = {1000000.0f, 1000000.0f, 1000000.0f};
     TVector3 boxMax = {-1000000.0f, -1000000.0f, -1000000.0f};
     for (int32_t i = 0; i < groups; i++) {
@@ -83,15 +91,9 @@ void Ts3dGeometryDef::Build() {
             lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
             hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
         });
-        TVector3 center = TVector::Scale(TVector::Add(lo, hi), 0.5f);
-        float radius = 0.0f;
-        forEachVertex(*g, [&](const TVector3& p) {
-            radius = std::max(radius, TVector::Length(TVector::Subtract(p, center)));
-        });
         g->Bounds[kGroupBoxMin] = lo;
         g->Bounds[kGroupBoxMax] = hi;
-        g->Bounds[kGroupCenter] = center;
-        g->Bounds[kGroupRadius] = {radius, 0.0f, 0.0f};
+        g->Bounds[kGroupCenter] = TVector::Scale(TVector::Add(lo, hi), 0.5f);
         boxMin = {std::min(boxMin.x, lo.x), std::min(boxMin.y, lo.y), std::min(boxMin.z, lo.z)};
         boxMax = {std::max(boxMax.x, hi.x), std::max(boxMax.y, hi.y), std::max(boxMax.z, hi.z)};
     }
@@ -99,12 +101,19 @@ void Ts3dGeometryDef::Build() {
     BoxMax = boxMax;
     BoxCenter = TVector::Scale(TVector::Add(boxMin, boxMax), 0.5f);
     SphereCenter = BoxCenter;
-    float radius = 0.0f;
+
+    // Pass 2: the largest distance from each group's centre and from the
+    // geometry's; square roots are taken once, of the largest squares.
+    double radius2 = 0.0;
     for (int32_t i = 0; i < groups; i++) {
-        const auto* g = static_cast<const T3dFaceGroup*>(Faces->ElementAddress(i));
+        auto* g = static_cast<T3dFaceGroup*>(Faces->ElementAddress(i));
+        const TVector3 center = g->Bounds[kGroupCenter];
+        double group2 = 0.0;
         forEachVertex(*g, [&](const TVector3& p) {
-            radius = std::max(radius, TVector::Length(TVector::Subtract(p, BoxCenter)));
+            group2 = std::max(group2, Distance2(p, center));
+            radius2 = std::max(radius2, Distance2(p, BoxCenter));
         });
+        g->Bounds[kGroupRadius] = {float(std::sqrt(group2)), 0.0f, 0.0f};
     }
-    SphereRadius = radius;
+    SphereRadius = float(std::sqrt(radius2));
 }
