@@ -490,6 +490,7 @@ TChunkContext TSmartY3dLoader::ReadPicture(TStream& stream, const TChunkHeader& 
         image->LoadFromFile(FileNamePart(info.Name));
     }
     image->SetTagA(info.Id);
+    image->Name = info.Name;
     Images.push_back(TRefPtr<I3dImage>(image.Get()));
     return nullptr;
 }
