@@ -13,8 +13,8 @@ TRefPtr<I3dTexture> Ts3dScene::CreateCubeTexture() {
     Device->GetMainContext(main);
     T3dCapabilities caps{};
     if (I3dContext* c = Context()) c->GetCapabilities(caps);
-    const int32_t size =
-        std::min({ReflectMapSize, caps.MaxCubeMapSize, caps.MaxViewportWidth, caps.MaxViewportHeight});
+    const int32_t size = std::min(
+        {ReflectMapSize, kLargestMap, caps.MaxCubeMapSize, caps.MaxViewportWidth, caps.MaxViewportHeight});
     if (size <= 0 || !main) return texture;
     TRefPtr<I3dContext> target;
     Device->CreateBufferContext(main->GetWindow(), size, size, 1, ckPbuffer, 0x10, 0, target);

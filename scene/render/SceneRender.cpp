@@ -37,8 +37,8 @@ void Ts3dScene::Prepare() {
     ShadowLights.Clear();
     PlainLights.Clear();
     const bool shadowCaps = caps.ShadowTextures && caps.RenderToDepthTexture;
-    const int32_t shadowSize =
-        std::min({ShadowMapSize, caps.MaxTextureSize, caps.MaxViewportWidth, caps.MaxViewportHeight});
+    const int32_t shadowSize = std::min(
+        {ShadowMapSize, kLargestMap, caps.MaxTextureSize, caps.MaxViewportWidth, caps.MaxViewportHeight});
     for (Ts3dLight* light : Lights) {
         const bool shadowed = shadowCaps && ShadowsEnabled && light->CastsShadows && shadowSize > 0 &&
                               light->CutOff <= kWidestShadowCutOff && light->Node && main;

@@ -4,6 +4,10 @@
 
 #include "scene/model/Scene.h"
 
+// The largest shadow map or cube-map face a scene makes, whatever size it
+// asks for: a size from a script is not allowed to claim gigabytes.
+constexpr int32_t kLargestMap = 2048;
+
 inline T3dMatrix ToT3dMatrix(const TMatrix4& m) {
     T3dMatrix out;
     for (int i = 0; i < 16; i++)

@@ -1,0 +1,3 @@
+# The scene tests compare combiner set-ups with the CPU combiner model of the
+# NV tests.
+target_sources(${test_target} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/nv/CombinerReference.cpp)
