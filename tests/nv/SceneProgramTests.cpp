@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -201,5 +202,18 @@ TEST(ScenePrograms, ShadowCoordinatesTakeTheVertexIntoTheMap) {
         ASSERT_TRUE(VpRun(Program(row.file), m, &error)) << row.file << ": " << error;
         ExpectVector(Out3(m, row.slot), want, row.file);
         EXPECT_NEAR(m.out[row.slot].v[3], 1.0f, 1e-5) << row.file;
+    }
+}
+
+// Every text the scene and the material handler load passes `mirel vp check`.
+TEST(ScenePrograms, EveryTextLoadsIntoTheDriver) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    for (const char* file : {"vpBumpDiffuseAndSpecular.txt", "vpBumpReflect3.txt", "vpBumpDiffuseTex0.txt",
+                             "vpBumpSpecularTex0.txt", "vpBumpDiffuseWithShadowTexture.txt",
+                             "vpBumpSpecularWithShadowTexture.txt", "vpPlainRefraction.txt",
+                             "vpPlainRefractionWithShadow.txt", "vpAnsiotropicLight.txt"}) {
+        CommandResult r = RunMirel({"vp", "check", SourcePath(std::string("content/") + file)});
+        EXPECT_EQ(r.exitCode, 0) << file << ": " << r.err;
+        EXPECT_NE(r.out.find(": ok"), std::string::npos) << r.out;
     }
 }
