@@ -19,6 +19,10 @@ T3dOpenGLDevice::~T3dOpenGLDevice() {
     // Release the stack and the current context before the list, and the
     // main context last: shared and off-screen contexts use its GL context.
     ObjectBuffer.Reset();
+    // Programs go while their GL context is still there.
+    BoundProgram.Reset();
+    for (auto& view : Nested)
+        view.Program.Reset();
     for (auto& c : ContextStack)
         c.Reset();
     CurrentContext.Reset();

@@ -109,9 +109,10 @@ void Ts3dScene::UpdateFrameWorlds() {
 // The frame
 
 void Ts3dScene::Render() {
-    // A scene without a selected camera has no view: the camera list's
-    // index error, as selecting camera 0 of an empty list gives.
-    if (!Camera || !Camera->Node) Cameras.Items(0);
+    // Without a selected camera the first is taken; a scene without cameras
+    // raises the camera list's index error.
+    if (!Camera) SelectCamera(0);
+    if (!Camera->Node) return; // a camera the loader placed nowhere shows nothing
     TFrameGuard frame(MaterialHandler.get());
     UpdateFrameWorlds();
     for (Ts3dLight* light : ShadowLights)
