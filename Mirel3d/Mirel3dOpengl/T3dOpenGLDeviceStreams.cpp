@@ -30,6 +30,8 @@ void T3dOpenGLDevice::SetStream(int32_t streamIndex, int32_t slot) {
 void T3dOpenGLDevice::ResetStreams() {
     for (int32_t slot = 0; slot <= 28; slot++)
         if (SlotBound[slot]) SetStream(-1, slot);
+    // As unbinding every slot always did, the GL error flag ends up clear.
+    GL.glGetError();
 }
 
 void T3dOpenGLDevice::SelectIndexList(int32_t index) {

@@ -62,22 +62,19 @@ struct StartupFixture : ::testing::Test {
                 std::filesystem::copy_file(entry.path(), data.File(entry.path().filename().string()));
         TY3dDocument doc;
         doc.Materials.resize(1);
-        doc.Materials[0].Header.Id = 1;
-        TY3dObject mesh, camera, light;
-        mesh.What = TY3dObject::okMesh;
-        mesh.Node.Header.Id = mesh.Mesh.Header.Id = 2;
-        mesh.Mesh.Flags = vfPosition | vfNormal;
-        mesh.Mesh.VertexCount = 3;
-        mesh.Mesh.Vertices = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1};
-        mesh.Mesh.Indices = {0, 1, 2};
-        mesh.Mesh.Groups = {{4, 0, 0, 3}};
-        camera.What = TY3dObject::okCamera;
-        camera.Node.Header.Id = camera.Camera.Header.Id = 3;
-        camera.Node.Translation[2] = 5;
-        light.What = TY3dObject::okLight;
-        light.Node.Header.Id = light.Light.Header.Id = 4;
-        light.Node.Translation[2] = 5;
-        doc.Objects = {mesh, camera, light};
+        doc.Objects.resize(3);
+        for (int i = 0; i < 3; i++) {
+            TY3dObject& o = doc.Objects[size_t(i)];
+            o.What = i == 0 ? TY3dObject::okMesh : i == 1 ? TY3dObject::okCamera : TY3dObject::okLight;
+            o.Node.Header.Id = o.Mesh.Header.Id = o.Camera.Header.Id = o.Light.Header.Id = i + 2;
+            o.Node.Translation[2] = i == 0 ? 0.0f : 5.0f;
+        }
+        TY3dMesh& mesh = doc.Objects[0].Mesh;
+        mesh.Flags = vfPosition | vfNormal;
+        mesh.VertexCount = 3;
+        mesh.Vertices = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1};
+        mesh.Indices = {0, 1, 2};
+        mesh.Groups = {{4, 0, 0, 3}};
         SaveY3dFile(doc, data.File(name));
     }
     const TResource* Resource(const std::string& name) {

@@ -64,6 +64,25 @@ void operator delete[](void* p, std::size_t) noexcept {
 
 namespace {
 
+// The script's effects made through the registry and loaded; its parts added.
+void AddScript(TDemo3dDevice* device, TFileXMLParser& script) {
+    TEffectRegistry registry;
+    FillEffectRegistry(registry);
+    for (const auto& entry : script.Effects())
+        for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
+            effect->SetName(entry->Name);
+            effect->SetProperties(&entry->Properties);
+            effect->SetControls(&entry->Controls);
+            device->AddEffect(effect.Get());
+            effect->Load();
+        }
+    for (const auto& part : script.Parts()) {
+        TRefPtr<TDemoPart> p(new TDemoPart());
+        p->SetEffect(device->FindEffect(part->Name));
+        device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
+    }
+}
+
 TEST(Allocations, SteadyStateFramesAllocateNothing) {
     if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
     Application().SetMessageBoxes(false);
@@ -104,21 +123,7 @@ TEST(Allocations, SteadyStateFramesAllocateNothing) {
             <part name="hold" start="0" stop="1000"/>
             <part name="linear" start="0" stop="1000"/>
             <part name="hold" start="2000" stop="3000"/>)");
-        TEffectRegistry registry;
-        FillEffectRegistry(registry);
-        for (const auto& entry : script.Effects())
-            for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
-                effect->SetName(entry->Name);
-                effect->SetProperties(&entry->Properties);
-                effect->SetControls(&entry->Controls);
-                device->AddEffect(effect.Get());
-                effect->Load();
-            }
-        for (const auto& part : script.Parts()) {
-            TRefPtr<TDemoPart> p(new TDemoPart());
-            p->SetEffect(device->FindEffect(part->Name));
-            device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
-        }
+        AddScript(device.Get(), script);
         device->Start();
         TDemoKeys keys("Zumbrix from Tombrel");
         keys.KeyDown(vkD, device.Get()); // statistics line
@@ -157,7 +162,7 @@ TEST(Allocations, PlayingScenesAllocateNothing) {
     {
         TSceneFolder folder;
         folder.Save(TShadowScene().Build(), "shadow.y3d");
-        folder.Save(TMaterialScene().Build(), "materials.y3d");
+        folder.Save(MaterialScene(), "materials.y3d");
         TFlexibleStream::SetMode(lmFile);
         TFlexibleStream::SetDataRoot(folder.Path());
         TRefPtr<TDemo3dDevice> device(new TDemo3dDevice());
@@ -176,21 +181,7 @@ TEST(Allocations, PlayingScenesAllocateNothing) {
               <control name="camera"><key time="0" value="0"/></control></effect>
             <part name="shadow" start="0" stop="1000"/>
             <part name="materials" start="0" stop="1000"/>)");
-        TEffectRegistry registry;
-        FillEffectRegistry(registry);
-        for (const auto& entry : script.Effects())
-            for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
-                effect->SetName(entry->Name);
-                effect->SetProperties(&entry->Properties);
-                effect->SetControls(&entry->Controls);
-                device->AddEffect(effect.Get());
-                effect->Load();
-            }
-        for (const auto& part : script.Parts()) {
-            TRefPtr<TDemoPart> p(new TDemoPart());
-            p->SetEffect(device->FindEffect(part->Name));
-            device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
-        }
+        AddScript(device.Get(), script);
         device->Start();
         for (int i = 0; i < 20; i++)
             device->RenderFrame();

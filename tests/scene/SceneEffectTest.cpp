@@ -7,20 +7,29 @@
 #include "data/FlexibleStream.h"
 #include "demo/SceneEffect.h"
 #include "script/FileXMLParser.h"
-#include "tests/demo/DemoTestSupport.h"
 #include "tests/scene/SceneScenes.h"
 
 namespace {
 
 constexpr int32_t kW = 96, kH = 72;
 
-// A script's effects made through the registry and loaded; its parts added.
-struct TScriptedScene {
+// A demo window playing a script from a scene folder; the last frame is read
+// right before it is presented.
+struct TPlayingScript {
+    TSceneFolder& folder;
+    DemoWindow window{kW, kH};
     TFileXMLParser script;
     TEffectRegistry registry;
     std::vector<TRefPtr<IDemoEffect>> effects;
+    RgbaPicture frame;
 
-    void Load(TDemo3dDevice* device, const std::string& text) {
+    explicit TPlayingScript(TSceneFolder& f) : folder(f) {
+        TFlexibleStream::ResetSettings();
+        TFlexibleStream::SetMode(lmFile);
+        TFlexibleStream::SetDataRoot(folder.Path());
+    }
+    ~TPlayingScript() { TFlexibleStream::ResetSettings(); }
+    void Load(const std::string& text) {
         script.LoadScriptText("scene.xml", text);
         FillEffectRegistry(registry);
         for (const auto& entry : script.Effects())
@@ -28,232 +37,128 @@ struct TScriptedScene {
                 effect->SetName(entry->Name);
                 effect->SetProperties(&entry->Properties);
                 effect->SetControls(&entry->Controls);
-                device->AddEffect(effect.Get());
+                window.Device()->AddEffect(effect.Get());
                 effect->Load();
                 effects.push_back(effect);
             }
         for (const auto& part : script.Parts()) {
             TRefPtr<TDemoPart> p(new TDemoPart());
-            p->SetEffect(device->FindEffect(part->Name));
-            device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
+            p->SetEffect(window.Device()->FindEffect(part->Name));
+            window.Device()->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
         }
+        window.Device()->SetOnOverlay({&TPlayingScript::Grab, this});
     }
-    Ts3dScene* Scene(size_t i = 0) { return dynamic_cast<TSceneLoadTest*>(effects[i].Get())->Scene(); }
-};
-
-// The whole frame, read right before it is presented.
-struct TFrameGrab {
-    DemoWindow* window;
-    TPicture picture;
-    static void Read(void* self, IDemo3dDevice*) {
-        auto* g = static_cast<TFrameGrab*>(self);
-        g->picture.width = kW;
-        g->picture.height = kH;
-        g->picture.rgba = g->window->ReadBack();
-        for (size_t i = 3; i < g->picture.rgba.size(); i += 4)
-            g->picture.rgba[i] = 255;
+    static void Grab(void* self, IDemo3dDevice*) {
+        auto* p = static_cast<TPlayingScript*>(self);
+        p->frame = {kW, kH, p->window.ReadBack()};
+        for (size_t i = 3; i < p->frame.pixels.size(); i += 4)
+            p->frame.pixels[i] = 255;
     }
-    void Install() { window->Device()->SetOnOverlay({&TFrameGrab::Read, this}); }
+    Ts3dScene* Scene() { return dynamic_cast<TSceneLoadTest*>(effects[0].Get())->Scene(); }
 };
-
-// A data folder as the demo reads it (file mode, the folder as data root).
-struct TDataRoot {
-    explicit TDataRoot(const TSceneFolder& folder) {
-        TFlexibleStream::ResetSettings();
-        TFlexibleStream::SetMode(lmFile);
-        TFlexibleStream::SetDataRoot(folder.Path());
-    }
-    ~TDataRoot() { TFlexibleStream::ResetSettings(); }
-};
-
-// Two boxes far apart, a red one seen by camera 0 and a blue one by camera 1.
-TY3dDocument TwoCameraScene() {
-    TSceneBuilder b;
-    const int32_t red = b.AddMaterial(ColourMaterial(1, 0, 0));
-    const int32_t blue = b.AddMaterial(ColourMaterial(0, 0, 1));
-    const float left[3] = {-20, 0, 0}, right[3] = {20, 0, 0};
-    b.AddMesh(BoxMesh(4, 4, 4, red), left);
-    b.AddMesh(BoxMesh(4, 4, 4, blue), right);
-    const float eye0[3] = {-20, 0, 10}, eye1[3] = {20, 0, 10};
-    b.AddCamera(eye0, left, 60);
-    b.AddCamera(eye1, right, 60);
-    const float light[3] = {0, 5, 30}, origin[3] = {0, 0, 0};
-    b.AddLight(light, origin, 0, false);
-    return b.Doc;
-}
-
-// A box sliding along x: frame 0 at -4, frame 60 at +4.
-TY3dDocument SlidingBoxScene() {
-    TSceneBuilder b;
-    const int32_t red = b.AddMaterial(ColourMaterial(0.9f, 0.3f, 0.2f, 1, 0.4f));
-    const int32_t grey = b.AddMaterial(ColourMaterial(0.7f, 0.7f, 0.7f));
-    const float at[3] = {-4, 1, 0}, floorAt[3] = {0, 0, 0}, origin[3] = {0, 0, 0};
-    const int32_t box = b.AddMesh(BoxMesh(2, 2, 2, red), at);
-    b.AddMesh(PlaneMesh(16, 16, 16, grey), floorAt, kFloorTurn);
-    TY3dTrack track;
-    track.NodeId = box;
-    track.Kind = tkPositionKeys;
-    track.FloatsPerKey = 3;
-    track.Step = 60;
-    track.Keys = {-4, 1, 0, 4, 1, 0};
-    for (TY3dObject& o : b.Doc.Objects)
-        if (o.Node.Header.Id == box) o.Track = track;
-    const float eye[3] = {0, 6, 12};
-    b.AddCamera(eye, origin, 60);
-    const float light[3] = {2, 8, 6};
-    b.AddLight(light, origin, 0, false);
-    return b.Doc;
-}
 
 #define NEED_WINDOW(w)                                                                                       \
     if (!(w).Ok()) GTEST_SKIP() << (w).Error()
 
-bool Reddish(uint32_t p) {
-    return Red(p) > 2 * Blue(p) + 10;
-}
-bool Bluish(uint32_t p) {
-    return Blue(p) > 2 * Red(p) + 10;
-}
-
 } // namespace
 
 // "camera" as a hold control with keys 0 at 0 s, 1 at 7.74 s and 0 at 8.6 s:
-// camera 0 until 7.74 s of local time, camera 1 until 8.6 s, then camera 0.
+// camera 0 (the red box) until 7.74 s of local time, camera 1 (the blue box)
+// until 8.6 s, then camera 0 again.
 TEST(SceneEffect, TheCameraControlSwitchesViewsAtItsKeys) {
+    TSceneBuilder b;
+    const int32_t red = b.AddMaterial(ColourMaterial(1, 0, 0)), blue = b.AddMaterial(ColourMaterial(0, 0, 1));
+    const float left[3] = {-20, 0, 0}, right[3] = {20, 0, 0}, eye0[3] = {-20, 0, 10}, eye1[3] = {20, 0, 10},
+                light[3] = {0, 5, 30};
+    b.AddMesh(BoxMesh(4, red), left);
+    b.AddMesh(BoxMesh(4, blue), right);
+    b.AddCamera(eye0, left, 60);
+    b.AddCamera(eye1, right, 60);
+    b.AddLight(light, left, 0, false);
     TSceneFolder folder;
-    folder.Save(TwoCameraScene(), "cameras.y3d");
-    TDataRoot root(folder);
-    DemoWindow w(kW, kH);
-    NEED_WINDOW(w);
-    TScriptedScene demo;
-    demo.Load(w.Device(), R"(
-        <effect name="scene" class="TSceneLoadTest">
-          <property name="name" value="cameras.y3d"/>
-          <property name="fps" value="25"/>
+    folder.Save(b.Doc, "cameras.y3d");
+    TPlayingScript demo(folder);
+    NEED_WINDOW(demo.window);
+    demo.Load(R"(<effect name="scene" class="TSceneLoadTest">
+          <property name="name" value="cameras.y3d"/><property name="fps" value="25"/>
           <control name="camera"><key time="0" value="0"/><key time="7.74" value="1"/>
             <key time="8.6" value="0"/></control></effect>
         <part name="scene" start="10" stop="100"/>)");
-    struct {
-        double local;
-        bool red;
-    } rows[] = {{0.5, true}, {7.7, true}, {7.8, false}, {8.55, false}, {8.65, true}, {20, true}};
-    for (const auto& row : rows) {
-        w.FrameAt(10 + row.local, 0.02f);
-        const uint32_t centre = w.Pixel(kW / 2, kH / 2);
-        EXPECT_TRUE(row.red ? Reddish(centre) : Bluish(centre)) << "local time " << row.local;
+    for (auto [local, redSeen] :
+         {std::pair{0.5, true}, {7.7, true}, {7.8, false}, {8.55, false}, {8.65, true}}) {
+        demo.window.FrameAt(10 + local, 0.02f);
+        const uint32_t c = At(demo.frame, kW / 2, kH / 2);
+        EXPECT_GT(redSeen ? Red(c) - Blue(c) : Blue(c) - Red(c), 40) << "local time " << local;
     }
+    // Ties go to even; what no list holds is -1.
+    for (auto [value, index] :
+         {std::pair{0.5, 0}, {1.5, 2}, {2.5, 2}, {-1.5, -2}, {1e12, -1}, {double(NAN), -1}})
+        EXPECT_EQ(RoundIndex(value), index) << value;
 }
 
 // Scene time = fps x local time: a part at 47.17 s with fps 30 shows frame
 // 30 at 48.17 s, the picture `mirel scene render --time 30` draws.
 TEST(SceneEffect, SceneFrameIsFpsTimesLocalTime) {
+    TSceneBuilder b;
+    const float origin[3] = {0, 0, 0}, eye[3] = {0, 6, 12}, light[3] = {2, 8, 6};
+    const int32_t box = b.AddMesh(BoxMesh(2, b.AddMaterial(ColourMaterial(0.9f, 0.3f, 0.2f))), origin);
+    b.AddMesh(PlaneMesh(16, 16, 16, b.AddMaterial(ColourMaterial(0.7f, 0.7f, 0.7f))), origin, kFloorTurn);
+    b.AddCamera(eye, origin, 60);
+    b.AddLight(light, origin, 0, false);
+    b.Doc.Objects[0].Track = TY3dTrack{box, tkPositionKeys, true, 3, 60, {-4, 1, 0, 4, 1, 0}}; // frames 0, 60
     TSceneFolder folder;
-    folder.Save(SlidingBoxScene(), "slide.y3d");
-    TPicture mirel;
-    {
-        CommandResult r = RunMirel({"scene", "render", "slide.y3d", folder.Path() + "/frame30.png", "--data",
-                                    folder.Path(), "--size", std::to_string(kW) + "x" + std::to_string(kH),
-                                    "--time", "30", "--shadow-map-size", "0"});
-        ASSERT_EQ(r.exitCode, 0) << r.err;
-        ASSERT_TRUE(ReadPng(folder.Path() + "/frame30.png", mirel));
-    }
-    TDataRoot root(folder);
-    DemoWindow w(kW, kH);
-    NEED_WINDOW(w);
-    TScriptedScene demo;
-    demo.Load(w.Device(), R"(
-        <effect name="slide" class="TSceneLoadTest">
-          <property name="name" value="slide.y3d"/>
-          <property name="fps" value="30.0"/></effect>
+    folder.Save(b.Doc, "slide.y3d");
+    CommandResult r = RunMirel({"scene", "render", "slide.y3d", folder.Path() + "/frame30.png", "--data",
+                                folder.Path(), "--size", "96x72", "--time", "30", "--shadow-map-size", "0"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    RgbaPicture mirel;
+    ASSERT_TRUE(LoadPicture(folder.Path() + "/frame30.png", mirel));
+    TPlayingScript demo(folder);
+    NEED_WINDOW(demo.window);
+    demo.Load(R"(<effect name="slide" class="TSceneLoadTest">
+          <property name="name" value="slide.y3d"/><property name="fps" value="30.0"/></effect>
         <part name="slide" start="47.17" stop="60"/>)");
-    TFrameGrab grab{&w, {}};
-    grab.Install();
-    w.FrameAt(48.17, 0.02f);
+    demo.window.FrameAt(48.17, 0.02f);
     EXPECT_NEAR(demo.Scene()->Time, 30.0, 1e-3);
-    EXPECT_LE(DifferentPixels(grab.picture, mirel, 6), 4);
-    // A second later the box has moved on.
-    w.FrameAt(49.17, 0.02f);
-    EXPECT_GT(DifferentPixels(grab.picture, mirel, 6), 100);
+    EXPECT_LE(DifferentPixels(demo.frame, mirel, 6), 4);
+    demo.window.FrameAt(49.17, 0.02f); // the box has moved on
+    EXPECT_GT(DifferentPixels(demo.frame, mirel, 6), 100);
 }
 
-// Two parts of one scene effect: the scene is prepared when each starts and
-// its shadow maps released when each stops; sizes come from the properties
-// (rounded ties-to-even), shadows on and reflections off.
+// Two parts of one effect: the scene is prepared when each starts and its
+// shadow maps released when each stops. The sizes come from the properties,
+// rounded ties-to-even; shadows on, reflections off, bump mapping on.
 TEST(SceneEffect, EachPartPreparesTheSceneAndReleasesItsShadowMaps) {
     TSceneFolder folder;
     folder.Save(TShadowScene().Build(true), "shadow.y3d");
-    TDataRoot root(folder);
-    DemoWindow w(kW, kH);
-    NEED_WINDOW(w);
-    TScriptedScene demo;
-    demo.Load(w.Device(), R"(
-        <effect name="s" class="TSceneLoadTest">
-          <property name="name" value="shadow.y3d"/>
-          <property name="ShadowMapSize" value="64.5"/>
-          <property name="ReflectMapSize" value="33.5"/>
-          <property name="fps" value="25"/></effect>
-        <part name="s" start="1" stop="2"/>
-        <part name="s" start="3" stop="4"/>)");
+    TPlayingScript demo(folder);
+    NEED_WINDOW(demo.window);
+    demo.Load(R"(<effect name="s" class="TSceneLoadTest">
+          <property name="name" value="shadow.y3d"/><property name="ShadowMapSize" value="64.5"/>
+          <property name="ReflectMapSize" value="33.5"/><property name="fps" value="25"/></effect>
+        <effect name="none" class="TSceneLoadTest"><property name="name" value="shadow.y3d"/></effect>
+        <part name="s" start="1" stop="2"/><part name="s" start="3" stop="4"/><part name="none" start="0" stop="9"/>)");
     Ts3dScene* scene = demo.Scene();
     EXPECT_EQ(scene->ShadowMapSize, 64);
     EXPECT_EQ(scene->ReflectMapSize, 34);
-    EXPECT_TRUE(scene->ShadowsEnabled);
-    EXPECT_FALSE(scene->ReflectionsEnabled);
-    EXPECT_TRUE(scene->BumpEnabled);
+    EXPECT_TRUE(scene->ShadowsEnabled && !scene->ReflectionsEnabled && scene->BumpEnabled);
     Ts3dLight* light = scene->Lights.Items(0);
-    struct {
-        double time;
-        bool shadowMap;
-    } rows[] = {{0.5, false}, {1.5, true}, {2.5, false}, {3.5, true}, {4.5, false}};
-    for (const auto& row : rows) {
-        w.FrameAt(row.time, 0.02f);
-        EXPECT_EQ(bool(light->ShadowTarget), row.shadowMap) << "at " << row.time;
-        EXPECT_EQ(scene->ShadowLights.Count(), row.time < 1 ? 0 : 1) << "prepared at " << row.time;
-        EXPECT_EQ(scene->CubeMapObjects.Count(), 0) << "reflections are off";
-    }
-}
-
-// A scene effect without "ShadowMapSize" keeps the scene's 0: its lights are
-// plain lights. A scene file that cannot be loaded fails Load, naming it.
-TEST(SceneEffect, DefaultsAndLoadFailures) {
-    TSceneFolder folder;
-    folder.Save(TShadowScene().Build(), "shadow.y3d");
-    TDataRoot root(folder);
-    DemoWindow w(kW, kH);
-    NEED_WINDOW(w);
-    TScriptedScene demo;
-    demo.Load(w.Device(), R"(
-        <effect name="s" class="TSceneLoadTest"><property name="name" value="shadow.y3d"/></effect>
-        <part name="s" start="0" stop="10"/>)");
-    EXPECT_EQ(demo.Scene()->ShadowMapSize, 0);
-    w.FrameAt(1, 0.02f);
-    EXPECT_EQ(demo.Scene()->ShadowLights.Count(), 0);
-    EXPECT_EQ(demo.Scene()->PlainLights.Count(), 1);
-
-    struct {
-        const char* script;
-        const char* message;
-    } failures[] = {
-        {R"(<effect name="m" class="TSceneLoadTest"><property name="name" value="missing.y3d"/></effect>)",
-         "missing.y3d"},
-        {R"(<effect name="m" class="TSceneLoadTest"></effect>)", "The scene effect m names no scene file"},
-    };
-    for (const auto& f : failures) {
-        TScriptedScene broken;
-        try {
-            broken.Load(w.Device(), f.script);
-            ADD_FAILURE() << "no error for " << f.script;
-        } catch (const std::exception& e) {
-            EXPECT_NE(std::string(e.what()).find(f.message), std::string::npos) << e.what();
+    auto* device = static_cast<T3dOpenGLDevice*>(demo.window.Rendering());
+    int32_t targets = 0; // made again at every start, never piling up
+    for (auto [time, shadowMap] :
+         {std::pair{0.5, false}, {1.5, true}, {2.5, false}, {3.5, true}, {4.5, false}}) {
+        demo.window.FrameAt(time, 0.02f);
+        EXPECT_EQ(bool(light->ShadowTarget), shadowMap) << "at " << time;
+        EXPECT_EQ(scene->ShadowLights.Count(), time < 1 ? 0 : 1) << "at " << time;
+        EXPECT_EQ(scene->CubeMapObjects.Count(), 0);
+        if (time > 1 && time < 2) targets = device->GetContextCount();
+        if (time > 3 && time < 4) {
+            EXPECT_EQ(device->GetContextCount(), targets);
         }
     }
-}
-
-TEST(SceneEffect, IndicesRoundToTheNearestTiesToEven) {
-    struct {
-        double value;
-        int32_t index;
-    } rows[] = {{0.4, 0}, {0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {1e12, -1}, {NAN, -1}};
-    for (const auto& row : rows)
-        EXPECT_EQ(RoundIndex(row.value), row.index) << row.value;
+    // Without "ShadowMapSize" the scene's size stays 0: a plain light.
+    Ts3dScene* plain = dynamic_cast<TSceneLoadTest*>(demo.effects[1].Get())->Scene();
+    EXPECT_EQ(plain->ShadowMapSize, 0);
+    EXPECT_EQ(plain->ShadowLights.Count(), 0);
+    EXPECT_EQ(plain->PlainLights.Count(), 1);
 }

@@ -1,75 +1,53 @@
-// Scenes written with our writer, loaded and rendered on real OpenGL: what
-// a viewer sees (shadows where the box hides the floor from the light, bump
-// relief, blending far-first, a background filling the frame) and reviewed
-// reference pictures.
+// Scenes written with our writer, loaded and rendered on real OpenGL: what a
+// viewer sees, reviewed reference pictures, nested views against the same
+// scene drawn without them, missing capabilities, and the scenes the
+// renderer must survive.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
 #include "tests/scene/SceneScenes.h"
 
 namespace {
 
 constexpr int32_t kW = 320, kH = 240;
 
-TPicture Shot(TSceneWindow& w, Ts3dScene* scene, int32_t camera = 0, double time = 0.0) {
-    w.Render(scene, camera, time);
-    TPicture p;
-    p.width = w.Gl().Width();
-    p.height = w.Gl().Height();
-    p.rgba = w.Pixels();
-    for (size_t i = 3; i < p.rgba.size(); i += 4)
-        p.rgba[i] = 255;
-    return p;
-}
+#define NEED(w)                                                                                              \
+    if (!(w).Ok()) GTEST_SKIP() << (w).Error()
 
-// Where a world point lands in the window, from the camera of the last frame
-// (its world matrix and the projection still loaded).
+// Where a world point lands in the last frame drawn (camera and projection).
 struct TProjector {
-    TMatrix4 view, projection;
-    TProjector(Ts3dScene* scene, I3dContext* c) {
-        view = TMatrix::Invert(scene->Camera->Node->FrameWorld);
-        T3dMatrix p;
+    TMatrix4 view;
+    T3dMatrix p;
+    TProjector(Ts3dScene* scene, I3dContext* c) : view(TMatrix::Invert(scene->Camera->Node->FrameWorld)) {
         c->GetMatrix(mkProjection, p);
-        std::copy(p.m, p.m + 16, projection.m);
     }
-    bool Pixel(const float world[3], int32_t& x, int32_t& y) const {
-        const TVector3 e = TMatrix::TransformPoint({world[0], world[1], world[2]}, view);
+    bool Pixel(float x, float y, float z, int32_t& px, int32_t& py) const {
+        const TVector3 e = TMatrix::TransformPoint({x, y, z}, view);
         float clip[4];
         for (int j = 0; j < 4; j++)
-            clip[j] = e.x * projection.m[j] + e.y * projection.m[4 + j] + e.z * projection.m[8 + j] +
-                      projection.m[12 + j];
-        if (clip[3] <= 0) return false;
-        x = int32_t((clip[0] / clip[3] * 0.5f + 0.5f) * kW);
-        y = int32_t((clip[1] / clip[3] * 0.5f + 0.5f) * kH);
-        return x >= 1 && y >= 1 && x < kW - 1 && y < kH - 1;
+            clip[j] = e.x * p.m[j] + e.y * p.m[4 + j] + e.z * p.m[8 + j] + p.m[12 + j];
+        px = int32_t((clip[0] / clip[3] * 0.5f + 0.5f) * kW);
+        py = int32_t((clip[1] / clip[3] * 0.5f + 0.5f) * kH);
+        return clip[3] > 0 && px >= 1 && py >= 1 && px < kW - 1 && py < kH - 1;
     }
 };
 
-// Whether the segment a-b passes through the axis-aligned box lo-hi.
-bool SegmentHitsBox(const float a[3], const float b[3], const float lo[3], const float hi[3]) {
+// Whether the segment a-b passes through the box centred on (0, 1, 0) of
+// half size h.
+bool HitsBox(const float a[3], const float b[3], float h) {
+    const float lo[3] = {-h, 1 - h, -h}, hi[3] = {h, 1 + h, h};
     float t0 = 0, t1 = 1;
     for (int i = 0; i < 3; i++) {
         const float d = b[i] - a[i];
-        if (std::fabs(d) < 1e-6f) {
-            if (a[i] < lo[i] || a[i] > hi[i]) return false;
-            continue;
-        }
         float u0 = (lo[i] - a[i]) / d, u1 = (hi[i] - a[i]) / d;
         if (u0 > u1) std::swap(u0, u1);
         t0 = std::max(t0, u0);
         t1 = std::min(t1, u1);
-        if (t0 > t1) return false;
     }
-    return true;
+    return t0 <= t1;
 }
-
-double PixelBrightness(const TPicture& p, int32_t x, int32_t y) {
-    return MeanBrightness(p, x - 1, y - 1, x + 2, y + 2);
-}
-
-#define NEED(w)                                                                                              \
-    if (!(w).Ok()) GTEST_SKIP() << (w).Error()
 
 } // namespace
 
@@ -81,32 +59,27 @@ TEST(SceneRender, ShadowFallsExactlyWhereTheBoxHidesTheFloor) {
     TSceneWindow w(kW, kH, folder);
     NEED(w);
     Ts3dScene* scene = w.Load("shadow.y3d");
-    const TPicture shadowed = Shot(w, scene);
+    const RgbaPicture shadowed = w.Shot(scene);
     ASSERT_EQ(scene->ShadowLights.Count(), 1);
-    const TProjector projector(scene, w.Context());
-    ExpectLooksLike(shadowed, "shadow", 8, 40);
+    ExpectLooksLike(shadowed, "shadow", 40);
+    const TProjector projector(scene, w.Gl().Context());
     scene->ReleaseShadowMaps();
     scene->ShadowsEnabled = false;
-    const TPicture plain = Shot(w, scene);
-    EXPECT_EQ(scene->ShadowLights.Count(), 0);
-
-    const float h = TShadowScene::kBoxSize / 2;
-    const float m = 0.3f; // margin around the shadow's edge
-    const float inner[2][3] = {{-h + m, m, -h + m}, {h - m, 2 * h - m, h - m}};
-    const float outer[2][3] = {{-h - m, -1, -h - m}, {h + m, 2 * h + m, h + m}};
+    const RgbaPicture plain = w.Shot(scene);
     int32_t inShadow = 0, outside = 0;
     for (float x = -6; x <= 6; x += 0.125f)
         for (float z = -6; z <= 6; z += 0.125f) {
-            const float p[3] = {x, 0.0f, z};
+            const float p[3] = {x, 0, z};
             int32_t px, py;
-            if (!projector.Pixel(p, px, py)) continue;
-            if (SegmentHitsBox(p, TShadowScene::kEye, outer[0], outer[1])) continue; // the box is in front
-            if (PixelBrightness(plain, px, py) < 60) continue; // too little light to cast a shadow
-            const double lit = PixelBrightness(plain, px, py), seen = PixelBrightness(shadowed, px, py);
-            if (SegmentHitsBox(p, TShadowScene::kLight, inner[0], inner[1])) {
+            // Skip points out of view, behind the box or in too little light.
+            if (!projector.Pixel(x, 0, z, px, py) || HitsBox(p, TShadowScene::kEye, 1.3f) ||
+                Brightness(plain, px, py) < 60)
+                continue;
+            const double lit = Brightness(plain, px, py), seen = Brightness(shadowed, px, py);
+            if (HitsBox(p, TShadowScene::kLight, 0.7f)) {
                 inShadow++;
                 EXPECT_LT(seen, lit * 0.5) << "no shadow at " << x << ", " << z;
-            } else if (!SegmentHitsBox(p, TShadowScene::kLight, outer[0], outer[1])) {
+            } else if (!HitsBox(p, TShadowScene::kLight, 1.3f)) {
                 outside++;
                 EXPECT_NEAR(seen, lit, 6.0) << "a shadow at " << x << ", " << z;
             }
@@ -115,115 +88,187 @@ TEST(SceneRender, ShadowFallsExactlyWhereTheBoxHidesTheFloor) {
     EXPECT_GT(outside, 300);
 }
 
-// The bump-mapped quad shows the normal map's ridges, brighter where they
-// face the light (on the left); the flat quad shows a smooth gradient.
-TEST(SceneRender, BumpMappedQuadShowsTheNormalMapsRelief) {
-    TSceneFolder folder;
-    folder.Save(TMaterialScene().Build(), "materials.y3d");
-    TSceneWindow w(kW, kH, folder);
-    NEED(w);
-    Ts3dScene* scene = w.Load("materials.y3d");
-    const TPicture picture = Shot(w, scene);
-    ExpectLooksLike(picture, "materials", 8, 40);
-    const TProjector projector(scene, w.Context());
-
-    // High-frequency detail along a row through a quad's middle.
-    auto detail = [&](float centreX) {
-        int32_t x0, x1, y, ignored;
-        const float left[3] = {centreX - 0.8f, 1, 0}, right[3] = {centreX + 0.8f, 1, 0};
-        EXPECT_TRUE(projector.Pixel(left, x0, y) && projector.Pixel(right, x1, ignored));
-        double sum = 0;
-        for (int32_t x = x0 + 4; x < x1 - 4; x++)
-            sum += std::fabs(PixelBrightness(picture, x, y) -
-                             0.5 * (PixelBrightness(picture, x - 4, y) + PixelBrightness(picture, x + 4, y)));
-        return sum / double(x1 - x0 - 8);
-    };
-    EXPECT_GT(detail(-2.2f), 5.0);
-    EXPECT_LT(detail(0.0f), 1.0);
-
-    // The heights are sin(2 pi u * 4): rising (facing -x, the light) at
-    // u = k/4, falling (facing away) at u = k/4 + 1/8.
-    auto at = [&](float u) {
-        const float p[3] = {-2.2f - 1 + 2 * u, 1, 0};
-        int32_t x, y;
-        EXPECT_TRUE(projector.Pixel(p, x, y));
-        return PixelBrightness(picture, x, y);
-    };
-    double facing = 0, away = 0;
-    for (float u : {0.25f, 0.5f, 0.75f}) {
-        facing += at(u);
-        away += at(u + 0.125f);
-    }
-    EXPECT_GT(facing, away + 3 * 20.0);
-}
-
-// Where the blended quads overlap, the farther quad's colour is seen through
-// the nearer one (halved by its alpha of 0.5) and the nearer quad's colour is
-// as bright as where it is alone: the farther one was drawn first.
-TEST(SceneRender, BlendedObjectsCompositeFarthestFirst) {
-    struct {
-        bool redInFront;
-        int nearChannel, farChannel; // 0 red, 1 green
-    } rows[] = {{false, 1, 0}, {true, 0, 1}};
-    for (const auto& row : rows) {
+// The bump-mapped quad shows its normal map's ridges, brighter where they
+// face the light on the left; the flat quad is smooth. Where the blended
+// quads overlap, the nearer one is as bright as alone and the farther one
+// shows through at half strength: drawn farthest first.
+TEST(SceneRender, BumpReliefAndBlendingFarthestFirst) {
+    for (bool redInFront : {false, true}) {
         TSceneFolder folder;
-        folder.Save(TMaterialScene().Build(row.redInFront), "blend.y3d");
+        folder.Save(MaterialScene(redInFront), "m.y3d");
         TSceneWindow w(kW, kH, folder);
         NEED(w);
-        Ts3dScene* scene = w.Load("blend.y3d");
-        const TPicture picture = Shot(w, scene);
-        ASSERT_EQ(scene->BlendedVisible.Count(), 2);
-        const TProjector projector(scene, w.Context());
-        // The overlap, the red quad alone and the green quad alone.
-        const float points[3][3] = {{-0.5f, -1.4f, 1.0f}, {-1.8f, -1.4f, 1.0f}, {0.8f, -1.4f, 1.0f}};
-        int channel[3][2];
-        for (int i = 0; i < 3; i++) {
-            int32_t x, y;
-            ASSERT_TRUE(projector.Pixel(points[i], x, y));
-            const uint32_t c = picture.At(x, y);
-            channel[i][0] = Red(c);
-            channel[i][1] = Green(c);
+        Ts3dScene* scene = w.Load("m.y3d");
+        const RgbaPicture picture = w.Shot(scene);
+        const TProjector projector(scene, w.Gl().Context());
+        auto at = [&](float x, float y, float z) {
+            int32_t px, py;
+            EXPECT_TRUE(projector.Pixel(x, y, z, px, py));
+            return std::pair{px, py};
+        };
+        if (!redInFront) {
+            ExpectLooksLike(picture, "materials", 40);
+            // High-frequency detail across a quad's middle row.
+            auto detail = [&](float centre) {
+                auto [x0, y] = at(centre - 0.8f, 1, 0);
+                auto [x1, unused] = at(centre + 0.8f, 1, 0);
+                double sum = 0;
+                for (int32_t x = x0 + 4; x < x1 - 4; x++)
+                    sum += std::fabs(Brightness(picture, x, y) -
+                                     (Brightness(picture, x - 4, y) + Brightness(picture, x + 4, y)) / 2);
+                return sum / double(x1 - x0 - 8);
+            };
+            EXPECT_GT(detail(-2.2f), 5.0);
+            EXPECT_LT(detail(0.0f), 1.0);
+            // Heights sin(8 pi u): rising (facing the light) at u = k/4,
+            // falling at u = k/4 + 1/8.
+            double facing = 0, away = 0;
+            for (float u : {0.25f, 0.5f, 0.75f}) {
+                auto [fx, fy] = at(-3.2f + 2 * u, 1, 0);
+                auto [ax, ay] = at(-3.2f + 2 * (u + 0.125f), 1, 0);
+                facing += Brightness(picture, fx, fy);
+                away += Brightness(picture, ax, ay);
+            }
+            EXPECT_GT(facing, away + 60);
         }
-        const int nearAlone = row.nearChannel == 0 ? 1 : 2, farAlone = row.farChannel == 0 ? 1 : 2;
-        const double nearKept = double(channel[0][row.nearChannel]) / channel[nearAlone][row.nearChannel];
-        const double farKept = double(channel[0][row.farChannel]) / channel[farAlone][row.farChannel];
-        EXPECT_NEAR(nearKept, 1.0, 0.2) << "red in front " << row.redInFront;
-        EXPECT_NEAR(farKept, 0.5, 0.15) << "red in front " << row.redInFront;
+        ASSERT_EQ(scene->BlendedVisible.Count(), 2);
+        // Red and green at the overlap, the red quad alone, the green alone.
+        int channel[3][2];
+        const float points[3][2] = {{-0.5f, -1.4f}, {-1.8f, -1.4f}, {0.8f, -1.4f}};
+        for (int i = 0; i < 3; i++) {
+            auto [x, y] = at(points[i][0], points[i][1], 1);
+            channel[i][0] = Red(At(picture, x, y));
+            channel[i][1] = Green(At(picture, x, y));
+        }
+        const int nearC = redInFront ? 0 : 1, farC = 1 - nearC;
+        EXPECT_NEAR(double(channel[0][nearC]) / channel[1 + nearC][nearC], 1.0, 0.2) << redInFront;
+        EXPECT_NEAR(double(channel[0][farC]) / channel[1 + farC][farC], 0.5, 0.15) << redInFront;
     }
 }
 
-// A picture background fills the frame exactly: its border colour is at
-// every corner of the frame, whatever the texture's power-of-two padding.
+// A background picture fills the frame whatever its size: its border colour
+// at every corner; its texture padded to powers of two; the script's picture
+// left as it was.
 TEST(SceneRender, BackgroundPictureFillsTheFrame) {
     TSceneFolder folder;
-    folder.Save(TMaterialScene().Build(), "materials.y3d");
+    folder.Save(MaterialScene(), "m.y3d");
     TSceneWindow w(kW, kH, folder);
     NEED(w);
-    Ts3dScene* scene = w.Load("materials.y3d");
-    struct {
-        int32_t width, height, textureWidth, textureHeight;
-    } sizes[] = {{100, 60, 128, 64}, {640, 480, 1024, 512}, {64, 64, 64, 64}};
+    Ts3dScene* scene = w.Load("m.y3d");
+    const int32_t sizes[][4] = {{100, 60, 128, 64}, {640, 480, 1024, 512}, {64, 64, 64, 64}};
     for (const auto& size : sizes) {
-        TRefPtr<I3dImage> picture;
-        w.Device()->CreateImage(picture);
-        picture->Allocate(nullptr, size.width, 2, 0, 1, size.height);
-        for (int32_t y = 0; y < size.height; y++)
-            for (int32_t x = 0; x < size.width; x++) {
-                const bool border = x < 4 || y < 4 || x >= size.width - 4 || y >= size.height - 4;
-                const uint8_t rgb[3] = {uint8_t(border ? 0 : 200), uint8_t(border ? 0 : 100), 255};
+        TRefPtr<I3dImage> picture = T3dImage::Create();
+        picture->Allocate(nullptr, size[0], 2, 0, 1, size[1]);
+        for (int32_t y = 0; y < size[1]; y++)
+            for (int32_t x = 0; x < size[0]; x++) {
+                const bool border = x < 4 || y < 4 || x >= size[0] - 4 || y >= size[1] - 4;
                 for (int k = 0; k < 3; k++)
-                    picture->SetUInt8(x, y, k, 0, rgb[k]);
+                    picture->SetUInt8(x, y, k, 0,
+                                      uint8_t(border ? (k == 2 ? 255 : 0) : (k == 0 ? 200 : 100)));
             }
         scene->Background = picture;
-        const TPicture frame = Shot(w, scene);
+        const RgbaPicture frame = w.Shot(scene);
         int32_t tw, th, td;
         scene->BackgroundTexture->GetSize(tw, th, td);
-        EXPECT_EQ(tw, size.textureWidth);
-        EXPECT_EQ(th, size.textureHeight);
-        EXPECT_EQ(picture->GetWidth(), size.width) << "the script's picture stays as it was";
+        EXPECT_EQ(tw, size[2]);
+        EXPECT_EQ(th, size[3]);
+        EXPECT_EQ(picture->GetWidth(), size[0]);
         for (auto [x, y] : {std::pair{0, 0}, {kW - 1, 0}, {0, kH - 1}, {kW - 1, kH - 1}})
-            EXPECT_TRUE(NearColor(frame.At(x, y), 0, 0, 255, 4)) << size.width << " at " << x << ", " << y;
-        EXPECT_TRUE(NearColor(frame.At(kW / 2, kH - 20), 200, 100, 255, 4)) << size.width;
+            EXPECT_TRUE(NearColor(At(frame, x, y), 0, 0, 255, 4)) << size[0] << " at " << x << ", " << y;
+        EXPECT_TRUE(NearColor(At(frame, kW / 2, kH - 20), 200, 100, 100, 4)) << size[0];
+        if (size[0] == 64) ExpectLooksLike(frame, "background", 40);
     }
-    ExpectLooksLike(Shot(w, scene), "background", 8, 40);
+}
+
+// Cube faces (nested views of the whole scene, each with the shadow light's
+// group) and the shadow map leave the main view exactly as it is drawn
+// without the cube faces.
+TEST(SceneRender, NestedViewsLeaveTheMainViewAsItIs) {
+    TSceneFolder folder;
+    folder.Save(TShadowScene().Build(true), "glass.y3d");
+    TSceneWindow w(160, 120, folder);
+    NEED(w);
+    Ts3dScene* scene = w.Load("glass.y3d");
+    scene->ReflectMapSize = 64;
+    const RgbaPicture without = w.Shot(scene);
+    EXPECT_EQ(scene->CubeMapObjects.Count(), 0) << "reflections off: no cube faces";
+    scene->ReflectionsEnabled = true;
+    const RgbaPicture with = w.Shot(scene);
+    ASSERT_EQ(scene->CubeMapObjects.Count(), 1);
+    EXPECT_EQ(DifferentPixels(with, without, 1), 0);
+}
+
+// Without framebuffer objects there are no off-screen targets (no shadow or
+// cube maps); without depth comparison, no shadow maps. The scene is drawn
+// as it is without them.
+TEST(SceneRender, MissingCapabilitiesGiveUpShadowsAndReflections) {
+    TSceneFolder folder;
+    folder.Save(TShadowScene().Build(true), "glass.y3d");
+    TSceneWindow w(160, 120, folder);
+    NEED(w);
+    Ts3dScene* reference = w.Load("glass.y3d");
+    reference->ShadowsEnabled = false;
+    const RgbaPicture plain = w.Shot(reference);
+    struct {
+        uint8_t T3dGLFlags::*flags[3];
+        int32_t cubeMaps;
+    } rows[] = {{{&T3dGLFlags::Pbuffer, &T3dGLFlags::RenderTexture, &T3dGLFlags::RenderDepthTexture}, 0},
+                {{&T3dGLFlags::ARBShadow, &T3dGLFlags::SGIXShadow, nullptr}, 1}};
+    for (const auto& row : rows) {
+        const T3dGLFlags saved = GLFlags;
+        for (auto flag : row.flags)
+            if (flag) GLFlags.*flag = 0;
+        w.Gl().GLContext()->ReadCapabilities();
+        Ts3dScene* scene = w.Load("glass.y3d");
+        scene->ReflectMapSize = 64;
+        scene->ReflectionsEnabled = true;
+        const RgbaPicture picture = w.Shot(scene);
+        EXPECT_EQ(scene->ShadowLights.Count(), 0);
+        EXPECT_EQ(scene->CubeMapObjects.Count(), row.cubeMaps);
+        EXPECT_EQ(DifferentPixels(picture, plain, 1), 0);
+        GLFlags = saved;
+        w.Gl().GLContext()->ReadCapabilities();
+    }
+}
+
+// A scene without lights fails at its first full view (a cube face when
+// reflections are on) with the light list's index error, leaving no target
+// pushed and the combiners off. Objects without a material are left out.
+// Omni lights get no shadow map; no map is larger than 2048 square.
+TEST(SceneRender, ScenesWithoutLightsOrMaterials) {
+    TSceneFolder folder;
+    TY3dDocument dark = TShadowScene().Build(true), orphan = TShadowScene().Build(), bare = orphan;
+    std::erase_if(dark.Objects, [](const TY3dObject& o) { return o.What == TY3dObject::okLight; });
+    orphan.Objects[1].Mesh.Groups[0].Material = 7; // the box: no such material
+    bare.Objects.erase(bare.Objects.begin() + 1);
+    folder.Save(dark, "dark.y3d");
+    folder.Save(orphan, "orphan.y3d");
+    folder.Save(bare, "bare.y3d");
+    folder.Save(TShadowScene().Build(false, 0), "omni.y3d");
+    TSceneWindow w(64, 48, folder);
+    NEED(w);
+    for (bool reflections : {false, true}) {
+        Ts3dScene* scene = w.Load("dark.y3d");
+        scene->ReflectionsEnabled = reflections;
+        try {
+            w.Shot(scene);
+            ADD_FAILURE() << "no error";
+        } catch (const EListError& e) {
+            EXPECT_STREQ(e.what(), "List index out of bounds (0)");
+        }
+        EXPECT_EQ(w.Device()->GetStackTop(), 0);
+        EXPECT_FALSE(GL.glIsEnabled(GL_REGISTER_COMBINERS_NV));
+    }
+    Ts3dScene* scene = w.Load("orphan.y3d");
+    EXPECT_EQ(scene->Objects.Count(), 2);
+    const RgbaPicture a = w.Shot(scene);
+    EXPECT_EQ(scene->Visible.Count(), 1);
+    EXPECT_EQ(DifferentPixels(a, w.Shot(w.Load("bare.y3d")), 1), 0);
+    scene = w.Load("omni.y3d");
+    w.Shot(scene);
+    EXPECT_EQ(scene->PlainLights.Count(), 1);
+    scene = w.Load("bare.y3d");
+    scene->ShadowMapSize = 1 << 30;
+    w.Shot(scene);
+    EXPECT_EQ(scene->ShadowLights.Items(0)->ShadowTarget->GetWidth(), 2048);
 }

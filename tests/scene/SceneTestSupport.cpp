@@ -2,7 +2,6 @@
 
 #include <png.h>
 
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -10,221 +9,167 @@
 #include <gtest/gtest.h>
 
 #include "data/FlexibleStream.h"
+#include "scene/math/Vector.h"
 
 namespace {
 
-void Normalize(float v[3]) {
-    float l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
-    if (l > 0)
-        for (int i = 0; i < 3; i++)
-            v[i] /= l;
-}
-
-void Cross(const float a[3], const float b[3], float out[3]) {
-    out[0] = a[1] * b[2] - a[2] * b[1];
-    out[1] = a[2] * b[0] - a[0] * b[2];
-    out[2] = a[0] * b[1] - a[1] * b[0];
-}
-
-TY3dNodeHeader Header(int32_t id, const std::string& name) {
+TY3dNodeHeader Header(int32_t id) {
     TY3dNodeHeader h;
     h.Id = id;
-    h.Name = name;
+    h.Name = "n" + std::to_string(id);
     return h;
 }
 
-// The vertices of one quad (4 corners, CCW seen from the normal) appended.
-void AddQuad(TY3dMesh& m, const float centre[3], const float u[3], const float v[3], const float n[3]) {
-    const uint32_t base = uint32_t(m.VertexCount);
-    static const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-    for (const auto& c : corners) {
-        for (int i = 0; i < 3; i++)
-            m.Vertices.push_back(centre[i] + c[0] * u[i] + c[1] * v[i]);
-        for (int i = 0; i < 3; i++)
-            m.Vertices.push_back(n[i]);
-        m.Vertices.push_back((c[0] + 1) / 2);
-        m.Vertices.push_back((c[1] + 1) / 2);
-    }
-    m.VertexCount += 4;
-    for (uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u})
-        m.Indices.push_back(base + i);
+// The node rotation (x, y, z, w) turning -z from eye to target, y up: the
+// rows of its matrix are the images of the node's axes.
+void LookRotation(const float eye[3], const float target[3], float q[4]) {
+    TVector3 z = TVector::Normalize({eye[0] - target[0], eye[1] - target[1], eye[2] - target[2]});
+    const TVector3 up = std::fabs(z.y) > 0.999f ? TVector3{0, 0, -1} : TVector3{0, 1, 0};
+    const TVector3 x = TVector::Normalize(TVector::Cross(up, z)), y = TVector::Cross(z, x);
+    const float r[3][3] = {{x.x, x.y, x.z}, {y.x, y.y, y.z}, {z.x, z.y, z.z}};
+    // The largest of w, x, y, z first, for precision.
+    const float t[4] = {r[0][0] + r[1][1] + r[2][2], r[0][0] - r[1][1] - r[2][2], r[1][1] - r[0][0] - r[2][2],
+                        r[2][2] - r[0][0] - r[1][1]};
+    int k = 0;
+    for (int i = 1; i < 4; i++)
+        if (t[i] > t[k]) k = i;
+    const float s = 0.5f / std::sqrt(t[k] + 1.0f);
+    const float w4[4] = {r[2][1] - r[1][2], r[0][2] - r[2][0], r[1][0] - r[0][1], 0}; // 4w * (x, y, z)
+    const float xy = r[0][1] + r[1][0], xz = r[0][2] + r[2][0], yz = r[1][2] + r[2][1];
+    const float v[4][4] = {{w4[0], w4[1], w4[2], t[0] + 1},
+                           {t[1] + 1, xy, xz, w4[0]},
+                           {xy, t[2] + 1, yz, w4[1]},
+                           {xz, yz, t[3] + 1, w4[2]}};
+    for (int i = 0; i < 4; i++)
+        q[i] = v[k][i] * s;
 }
 
-void FinishMesh(TY3dMesh& m, int32_t material) {
+void Vertex(TY3dMesh& m, const float p[3], const float n[3], float s, float t) {
+    for (float f : {p[0], p[1], p[2], n[0], n[1], n[2], s, t})
+        m.Vertices.push_back(f);
+    m.VertexCount++;
+}
+
+TY3dMesh Finish(TY3dMesh m, int32_t material) {
     m.Flags = vfPosition | vfNormal | vfTexCoord;
-    TY3dGroup g;
-    g.Primitive = 4;
-    g.Material = material;
-    g.First = 0;
-    g.Count = int32_t(m.Indices.size());
-    m.Groups = {g};
+    m.Groups = {{4, material, 0, int32_t(m.Indices.size())}};
+    return m;
 }
 
 } // namespace
 
 int32_t TSceneBuilder::AddMaterial(const TY3dMaterial& material) {
     Doc.Materials.push_back(material);
-    Doc.Materials.back().Header = Header(NextId++, "material" + std::to_string(Doc.Materials.size()));
+    Doc.Materials.back().Header = Header(NextId++);
     return int32_t(Doc.Materials.size()) - 1;
 }
 
 int32_t TSceneBuilder::AddPicture(int32_t w, int32_t h, uint32_t (*colour)(int32_t, int32_t)) {
     TY3dPicture p;
-    p.Header = Header(NextId++, "picture" + std::to_string(Doc.Pictures.size() + 1) + ".tga");
+    p.Header = Header(NextId++);
     p.Embedded = true;
     p.Width = w;
     p.Height = h;
-    p.BytesPerPixel = 3;
     for (int32_t y = 0; y < h; y++)
-        for (int32_t x = 0; x < w; x++) {
-            uint32_t c = colour(x, y);
-            p.Pixels.push_back(uint8_t(c >> 16));
-            p.Pixels.push_back(uint8_t(c >> 8));
-            p.Pixels.push_back(uint8_t(c));
-        }
+        for (int32_t x = 0; x < w; x++)
+            for (int shift : {16, 8, 0})
+                p.Pixels.push_back(uint8_t(colour(x, y) >> shift));
     Doc.Pictures.push_back(p);
     return int32_t(Doc.Pictures.size()) - 1;
 }
 
-int32_t TSceneBuilder::AddMesh(const TY3dMesh& mesh, const float position[3], const float rotation[4]) {
-    TY3dObject o;
-    o.What = TY3dObject::okMesh;
-    const int32_t id = NextId++;
-    o.Node.Header = Header(id, "mesh" + std::to_string(id));
-    std::copy(position, position + 3, o.Node.Translation);
+// A node of the given kind at `at`, turned by `rotation` or towards target.
+TY3dObject& TSceneBuilder::AddNode(TY3dObject::Kind kind, const float at[3], const float* rotation,
+                                   const float* target) {
+    Doc.Objects.emplace_back();
+    TY3dObject& o = Doc.Objects.back();
+    o.What = kind;
+    o.Node.Header = o.Mesh.Header = o.Camera.Header = o.Light.Header = Header(NextId++);
+    std::copy(at, at + 3, o.Node.Translation);
     if (rotation) std::copy(rotation, rotation + 4, o.Node.Rotation);
+    if (target) LookRotation(at, target, o.Node.Rotation);
+    return o;
+}
+
+int32_t TSceneBuilder::AddMesh(const TY3dMesh& mesh, const float at[3], const float rotation[4]) {
+    TY3dObject& o = AddNode(TY3dObject::okMesh, at, rotation, nullptr);
+    const TY3dNodeHeader h = o.Node.Header;
     o.Mesh = mesh;
-    o.Mesh.Header = o.Node.Header;
-    Doc.Objects.push_back(o);
-    return id;
+    o.Mesh.Header = h;
+    return h.Id;
 }
 
-int32_t TSceneBuilder::AddCamera(const float eye[3], const float target[3], float fov, float zNear,
-                                 float zFar) {
-    TY3dObject o;
-    o.What = TY3dObject::okCamera;
-    const int32_t id = NextId++;
-    o.Node.Header = Header(id, "camera" + std::to_string(id));
-    std::copy(eye, eye + 3, o.Node.Translation);
-    LookRotation(eye, target, o.Node.Rotation);
-    o.Camera.Header = o.Node.Header;
+int32_t TSceneBuilder::AddCamera(const float eye[3], const float target[3], float fov) {
+    TY3dObject& o = AddNode(TY3dObject::okCamera, eye, nullptr, target);
     o.Camera.Fov = fov;
-    o.Camera.Near = zNear;
-    o.Camera.Far = zFar;
-    Doc.Objects.push_back(o);
-    return id;
+    return o.Node.Header.Id;
 }
 
-int32_t TSceneBuilder::AddLight(const float eye[3], const float target[3], float cone, bool castsShadows,
-                                float intensity, float shadowNear, float shadowFar) {
-    TY3dObject o;
-    o.What = TY3dObject::okLight;
-    const int32_t id = NextId++;
-    o.Node.Header = Header(id, "light" + std::to_string(id));
-    std::copy(eye, eye + 3, o.Node.Translation);
-    LookRotation(eye, target, o.Node.Rotation);
-    o.Light.Header = o.Node.Header;
+int32_t TSceneBuilder::AddLight(const float eye[3], const float target[3], float cone, bool castsShadows) {
+    TY3dObject& o = AddNode(TY3dObject::okLight, eye, nullptr, target);
     o.Light.Spot = cone > 0;
     o.Light.Cone = cone;
     o.Light.CastsShadows = castsShadows;
-    o.Light.Intensity = intensity;
-    o.Light.ShadowNear = shadowNear;
-    o.Light.ShadowFar = shadowFar;
-    Doc.Objects.push_back(o);
-    return id;
+    o.Light.ShadowNear = 2.0f;
+    o.Light.ShadowFar = 40.0f;
+    return o.Node.Header.Id;
 }
 
 TY3dMaterial ColourMaterial(float r, float g, float b, float a, float specular) {
     TY3dMaterial m;
-    const float ambient[4] = {r * 0.2f, g * 0.2f, b * 0.2f, 1};
-    const float diffuse[4] = {r, g, b, a};
-    const float spec[4] = {specular, specular, specular, 1};
-    std::copy(ambient, ambient + 4, m.Ambient);
-    std::copy(diffuse, diffuse + 4, m.Diffuse);
-    std::copy(spec, spec + 4, m.Specular);
+    const float colours[3][4] = {
+        {r * 0.2f, g * 0.2f, b * 0.2f, 1}, {r, g, b, a}, {specular, specular, specular, 1}};
+    std::copy(colours[0], colours[0] + 4, m.Ambient);
+    std::copy(colours[1], colours[1] + 4, m.Diffuse);
+    std::copy(colours[2], colours[2] + 4, m.Specular);
     m.Glossiness = 0.3f;
     return m;
 }
 
-TY3dMesh BoxMesh(float sx, float sy, float sz, int32_t material) {
+// Six quads, each 4 corners counter-clockwise seen from outside.
+TY3dMesh BoxMesh(float size, int32_t material) {
     TY3dMesh m;
-    const float h[3] = {sx / 2, sy / 2, sz / 2};
+    const float h = size / 2;
     for (int axis = 0; axis < 3; axis++)
         for (float sign : {1.0f, -1.0f}) {
-            float n[3] = {0, 0, 0}, u[3] = {0, 0, 0}, v[3] = {0, 0, 0}, c[3] = {0, 0, 0};
-            n[axis] = sign;
-            c[axis] = sign * h[axis];
             const int a1 = (axis + 1) % 3, a2 = (axis + 2) % 3;
-            // u x v = n
-            u[a1] = sign * h[a1];
-            v[a2] = h[a2];
-            AddQuad(m, c, u, v, n);
+            const uint32_t base = uint32_t(m.VertexCount);
+            for (auto [u, v] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
+                float p[3], n[3] = {0, 0, 0};
+                p[axis] = sign * h;
+                p[a1] = sign * float(u) * h;
+                p[a2] = float(v) * h;
+                n[axis] = sign;
+                Vertex(m, p, n, (u + 1) / 2.0f, (v + 1) / 2.0f);
+            }
+            for (uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u})
+                m.Indices.push_back(base + i);
         }
-    FinishMesh(m, material);
-    return m;
+    return Finish(m, material);
 }
 
 TY3dMesh PlaneMesh(float w, float h, int32_t n, int32_t material) {
     TY3dMesh m;
+    const float normal[3] = {0, 0, 1};
     for (int32_t j = 0; j <= n; j++)
         for (int32_t i = 0; i <= n; i++) {
-            const float s = float(i) / float(n), t = float(j) / float(n);
-            for (float f : {(s - 0.5f) * w, (t - 0.5f) * h, 0.0f, 0.0f, 0.0f, 1.0f, s, t})
-                m.Vertices.push_back(f);
+            const float s = float(i) / float(n), t = float(j) / float(n),
+                        p[3] = {(s - 0.5f) * w, (t - 0.5f) * h, 0};
+            Vertex(m, p, normal, s, t);
         }
-    m.VertexCount = (n + 1) * (n + 1);
     for (int32_t j = 0; j < n; j++)
         for (int32_t i = 0; i < n; i++) {
-            const uint32_t a = uint32_t(j * (n + 1) + i), b = a + 1, c = a + uint32_t(n + 1) + 1,
-                           d = a + uint32_t(n + 1);
-            for (uint32_t k : {a, b, c, a, c, d})
+            const uint32_t a = uint32_t(j * (n + 1) + i), d = a + uint32_t(n + 1);
+            for (uint32_t k : {a, a + 1, d + 1, a, d + 1, d})
                 m.Indices.push_back(k);
         }
-    FinishMesh(m, material);
-    return m;
-}
-
-void LookRotation(const float eye[3], const float target[3], float out[4]) {
-    float z[3] = {eye[0] - target[0], eye[1] - target[1], eye[2] - target[2]}; // local +z, away from target
-    Normalize(z);
-    float up[3] = {0, 1, 0};
-    if (std::fabs(z[1]) > 0.999f) up[1] = 0, up[2] = -1;
-    float x[3], y[3];
-    Cross(up, z, x);
-    Normalize(x);
-    Cross(z, x, y);
-    // Rows of the node's rotation: the images of its x, y and z axes.
-    const float r[3][3] = {{x[0], x[1], x[2]}, {y[0], y[1], y[2]}, {z[0], z[1], z[2]}};
-    double qw, qx, qy, qz;
-    const double tr = r[0][0] + r[1][1] + r[2][2];
-    if (tr > 0) {
-        double s = std::sqrt(tr + 1.0) * 2;
-        qw = s / 4, qx = (r[2][1] - r[1][2]) / s, qy = (r[0][2] - r[2][0]) / s, qz = (r[1][0] - r[0][1]) / s;
-    } else if (r[0][0] > r[1][1] && r[0][0] > r[2][2]) {
-        double s = std::sqrt(1.0 + r[0][0] - r[1][1] - r[2][2]) * 2;
-        qw = (r[2][1] - r[1][2]) / s, qx = s / 4, qy = (r[0][1] + r[1][0]) / s, qz = (r[0][2] + r[2][0]) / s;
-    } else if (r[1][1] > r[2][2]) {
-        double s = std::sqrt(1.0 + r[1][1] - r[0][0] - r[2][2]) * 2;
-        qw = (r[0][2] - r[2][0]) / s, qx = (r[0][1] + r[1][0]) / s, qy = s / 4, qz = (r[1][2] + r[2][1]) / s;
-    } else {
-        double s = std::sqrt(1.0 + r[2][2] - r[0][0] - r[1][1]) * 2;
-        qw = (r[1][0] - r[0][1]) / s, qx = (r[0][2] + r[2][0]) / s, qy = (r[1][2] + r[2][1]) / s, qz = s / 4;
-    }
-    out[0] = float(qx), out[1] = float(qy), out[2] = float(qz), out[3] = float(qw);
+    return Finish(m, material);
 }
 
 TSceneFolder::TSceneFolder() {
-    namespace fs = std::filesystem;
-    for (const auto& entry : fs::directory_iterator(SourcePath("content"))) {
-        const std::string name = entry.path().filename().string();
-        if (name.rfind("vp", 0) == 0 && entry.path().extension() == ".txt")
-            fs::copy_file(entry.path(), dir_.File(name));
-    }
-}
-
-std::string TSceneFolder::Save(const TY3dDocument& doc, const std::string& name) {
-    SaveY3dFile(doc, dir_.File(name));
-    return dir_.File(name);
+    for (const auto& entry : std::filesystem::directory_iterator(SourcePath("content")))
+        if (entry.path().filename().string().rfind("vp", 0) == 0)
+            std::filesystem::copy_file(entry.path(), dir_.File(entry.path().filename().string()));
 }
 
 TSceneWindow::TSceneWindow(int32_t w, int32_t h, const TSceneFolder& folder) : gl_(w, h) {
@@ -240,94 +185,68 @@ TSceneWindow::~TSceneWindow() {
 
 Ts3dScene* TSceneWindow::Load(const std::string& name) {
     loaders_.push_back(std::make_unique<TSmartY3dLoader>(gl_.Device()));
-    TSmartY3dLoader& loader = *loaders_.back();
-    loader.RegisterSceneHandlers();
-    loader.Load(name);
-    Ts3dScene* scene = loader.Scene();
+    loaders_.back()->RegisterSceneHandlers();
+    loaders_.back()->Load(name);
+    Ts3dScene* scene = loaders_.back()->Scene();
     scene->ShadowMapSize = 128;
-    scene->ShadowsEnabled = true;
     scene->ReflectionsEnabled = false;
-    scene->BumpEnabled = true;
     return scene;
 }
 
-void TSceneWindow::Render(Ts3dScene* scene, int32_t camera, double time) {
+RgbaPicture TSceneWindow::Shot(Ts3dScene* scene, int32_t camera, double time) {
     scene->Prepare();
     scene->SelectCamera(camera);
     scene->Time = time;
     scene->Render();
+    RgbaPicture p{gl_.Width(), gl_.Height(), gl_.ReadRGBA()};
+    for (size_t i = 3; i < p.pixels.size(); i += 4)
+        p.pixels[i] = 255;
+    return p;
 }
 
-uint32_t TPicture::At(int32_t x, int32_t y) const {
-    const uint8_t* p = &rgba[(size_t(y) * size_t(width) + size_t(x)) * 4];
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+uint32_t At(const RgbaPicture& p, int32_t x, int32_t y) {
+    uint32_t c;
+    std::memcpy(&c, &p.pixels[(size_t(y) * size_t(p.width) + size_t(x)) * 4], 4);
+    return c;
 }
 
-void WritePng(const std::string& path, const TPicture& picture) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(picture.width);
-    image.height = png_uint_32(picture.height);
-    image.format = PNG_FORMAT_RGBA;
-    png_image_write_to_file(&image, path.c_str(), 0, picture.rgba.data(), -png_int_32(picture.width * 4),
-                            nullptr);
+double Brightness(const RgbaPicture& p, int32_t x, int32_t y) {
+    double sum = 0;
+    for (int32_t j = y - 1; j <= y + 1; j++)
+        for (int32_t i = x - 1; i <= x + 1; i++) {
+            const uint32_t c = At(p, i, j);
+            sum += Red(c) + Green(c) + Blue(c);
+        }
+    return sum / 27.0;
 }
 
-bool ReadPng(const std::string& path, TPicture& picture) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-    image.format = PNG_FORMAT_RGBA;
-    picture.width = int32_t(image.width);
-    picture.height = int32_t(image.height);
-    picture.rgba.resize(PNG_IMAGE_SIZE(image));
-    return png_image_finish_read(&image, nullptr, picture.rgba.data(), -png_int_32(picture.width * 4),
-                                 nullptr) != 0;
-}
-
-int32_t MaxDifference(const TPicture& a, const TPicture& b) {
-    int32_t most = 0;
-    for (size_t i = 0; i < a.rgba.size() && i < b.rgba.size(); i++)
-        if (i % 4 != 3) most = std::max(most, std::abs(int32_t(a.rgba[i]) - int32_t(b.rgba[i])));
-    return most;
-}
-
-int32_t DifferentPixels(const TPicture& a, const TPicture& b, int32_t tolerance) {
+int32_t DifferentPixels(const RgbaPicture& a, const RgbaPicture& b, int32_t tolerance) {
     int32_t n = 0;
-    for (size_t i = 0; i + 3 < a.rgba.size() && i + 3 < b.rgba.size(); i += 4)
+    for (size_t i = 0; i + 3 < a.pixels.size() && i + 3 < b.pixels.size(); i += 4)
         for (size_t c = 0; c < 3; c++)
-            if (std::abs(int32_t(a.rgba[i + c]) - int32_t(b.rgba[i + c])) > tolerance) {
+            if (std::abs(int32_t(a.pixels[i + c]) - int32_t(b.pixels[i + c])) > tolerance) {
                 n++;
                 break;
             }
     return n;
 }
 
-void ExpectLooksLike(const TPicture& picture, const std::string& name, int32_t tolerance,
-                     int32_t allowedPixels) {
-    const char* out = std::getenv("ZUMBRIX_WRITE_REFERENCES");
-    if (out && *out) {
-        WritePng(std::string(out) + "/" + name + ".png", picture);
-        return;
-    }
-    TPicture reference;
-    ASSERT_TRUE(ReadPng(SourcePath("tests/data-files/scene/" + name + ".png"), reference)) << name;
-    ASSERT_EQ(reference.width, picture.width) << name;
-    ASSERT_EQ(reference.height, picture.height) << name;
-    EXPECT_LE(DifferentPixels(picture, reference, tolerance), allowedPixels)
-        << name << ": largest difference " << MaxDifference(picture, reference);
+void WritePng(const std::string& path, const RgbaPicture& picture) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = png_uint_32(picture.width);
+    image.height = png_uint_32(picture.height);
+    image.format = PNG_FORMAT_RGBA;
+    png_image_write_to_file(&image, path.c_str(), 0, picture.pixels.data(), -png_int_32(picture.width * 4),
+                            nullptr);
 }
 
-double MeanBrightness(const TPicture& p, int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    double sum = 0;
-    int64_t n = 0;
-    for (int32_t y = y0; y < y1; y++)
-        for (int32_t x = x0; x < x1; x++) {
-            const uint32_t c = p.At(x, y);
-            sum += (int32_t(c & 0xFF) + int32_t((c >> 8) & 0xFF) + int32_t((c >> 16) & 0xFF)) / 3.0;
-            n++;
-        }
-    return n ? sum / double(n) : 0.0;
+void ExpectLooksLike(const RgbaPicture& picture, const std::string& name, int32_t allowed) {
+    if (const char* out = ReferenceOutputFolder())
+        return WritePng(std::string(out) + "/" + name + ".png", picture);
+    RgbaPicture reference;
+    ASSERT_TRUE(LoadPicture(SourcePath("tests/data-files/scene/" + name + ".png"), reference)) << name;
+    ASSERT_TRUE(ComparePictures(picture, reference).sameSize) << name;
+    EXPECT_LE(DifferentPixels(picture, reference, 8), allowed) << name;
 }
