@@ -65,10 +65,11 @@ void T3dOpenglSystemObjectBuffer::BindStream(int32_t streamIndex, int32_t slot) 
     if (slot < 0 || slot > 28) return;
     GLenum array = SlotArray(slot);
     if (streamIndex < 0) {
+        // A slot without a client array has nothing to switch off.
+        if (array == 0) return;
         if (slot >= 5 && slot <= 11 && GL.glClientActiveTextureARB)
             GL.glClientActiveTextureARB(GLenum(GL_TEXTURE0_ARB + slot - 5));
         GL.glDisableClientState(array);
-        GL.glGetError(); // a slot without client array leaves an error
         return;
     }
     if (streamIndex >= StreamCount())

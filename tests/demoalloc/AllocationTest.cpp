@@ -8,6 +8,7 @@
 #include "demo/DemoKeys.h"
 #include "demo/DemoParts.h"
 #include "script/FileXMLParser.h"
+#include "tests/scene/SceneScenes.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -63,6 +64,25 @@ void operator delete[](void* p, std::size_t) noexcept {
 
 namespace {
 
+// The script's effects made through the registry and loaded; its parts added.
+void AddScript(TDemo3dDevice* device, TFileXMLParser& script) {
+    TEffectRegistry registry;
+    FillEffectRegistry(registry);
+    for (const auto& entry : script.Effects())
+        for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
+            effect->SetName(entry->Name);
+            effect->SetProperties(&entry->Properties);
+            effect->SetControls(&entry->Controls);
+            device->AddEffect(effect.Get());
+            effect->Load();
+        }
+    for (const auto& part : script.Parts()) {
+        TRefPtr<TDemoPart> p(new TDemoPart());
+        p->SetEffect(device->FindEffect(part->Name));
+        device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
+    }
+}
+
 TEST(Allocations, SteadyStateFramesAllocateNothing) {
     if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
     Application().SetMessageBoxes(false);
@@ -103,21 +123,7 @@ TEST(Allocations, SteadyStateFramesAllocateNothing) {
             <part name="hold" start="0" stop="1000"/>
             <part name="linear" start="0" stop="1000"/>
             <part name="hold" start="2000" stop="3000"/>)");
-        TEffectRegistry registry;
-        FillEffectRegistry(registry);
-        for (const auto& entry : script.Effects())
-            for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
-                effect->SetName(entry->Name);
-                effect->SetProperties(&entry->Properties);
-                effect->SetControls(&entry->Controls);
-                device->AddEffect(effect.Get());
-                effect->Load();
-            }
-        for (const auto& part : script.Parts()) {
-            TRefPtr<TDemoPart> p(new TDemoPart());
-            p->SetEffect(device->FindEffect(part->Name));
-            device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
-        }
+        AddScript(device.Get(), script);
         device->Start();
         TDemoKeys keys("Zumbrix from Tombrel");
         keys.KeyDown(vkD, device.Get()); // statistics line
@@ -137,6 +143,54 @@ TEST(Allocations, SteadyStateFramesAllocateNothing) {
         device->AddText(std::string(64, 'x'));
         gCounting = false;
         EXPECT_GT(gAllocations.load(), 0);
+    }
+    TFlexibleStream::ResetSettings();
+    SDL_DestroyWindow(window);
+}
+
+// Playing scenes allocate nothing either: a shadow-casting spot light with
+// its shadow map, bump mapping, a diffuse texture and blended objects, every
+// frame at a new scene time.
+TEST(Allocations, PlayingScenesAllocateNothing) {
+    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Application().SetMessageBoxes(false);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display: " << SDL_GetError();
+    SetWindowGLAttributes();
+    SDL_Window* window =
+        SDL_CreateWindow("allocations", 0, 0, 160, 120, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    ASSERT_NE(window, nullptr) << SDL_GetError();
+    {
+        TSceneFolder folder;
+        folder.Save(TShadowScene().Build(), "shadow.y3d");
+        folder.Save(MaterialScene(), "materials.y3d");
+        TFlexibleStream::SetMode(lmFile);
+        TFlexibleStream::SetDataRoot(folder.Path());
+        TRefPtr<TDemo3dDevice> device(new TDemo3dDevice());
+        device->SetAudioOutput(aoSilent);
+        device->Init(window, false, false);
+
+        TFileXMLParser script;
+        script.LoadScriptText("alloc.xml", R"(
+            <effect name="shadow" class="TSceneLoadTest">
+              <property name="name" value="shadow.y3d"/>
+              <property name="ShadowMapSize" value="128"/>
+              <property name="fps" value="25"/></effect>
+            <effect name="materials" class="TSceneLoadTest">
+              <property name="name" value="materials.y3d"/>
+              <property name="fps" value="25"/>
+              <control name="camera"><key time="0" value="0"/></control></effect>
+            <part name="shadow" start="0" stop="1000"/>
+            <part name="materials" start="0" stop="1000"/>)");
+        AddScript(device.Get(), script);
+        device->Start();
+        for (int i = 0; i < 20; i++)
+            device->RenderFrame();
+        gAllocations = 0;
+        gCounting = true;
+        for (int i = 0; i < 100; i++)
+            device->RenderFrame();
+        gCounting = false;
+        EXPECT_EQ(gAllocations.load(), 0) << "heap allocations in 100 frames of playing scenes";
     }
     TFlexibleStream::ResetSettings();
     SDL_DestroyWindow(window);

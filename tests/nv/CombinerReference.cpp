@@ -5,7 +5,7 @@
 namespace {
 
 struct Registers {
-    Rgba zero, c0, c1, fog, primary, secondary, spare0, spare1, tex[4];
+    Rgba zero, c0, c1, fog, primary, secondary, spare0, spare1, tex[8];
 };
 
 float Clamp(float x, float lo, float hi) {
@@ -29,7 +29,7 @@ const Rgba& Select(const Registers& r, uint32_t reg) {
     case kNvSpare1:
         return r.spare1;
     default:
-        if (reg >= kNvTexture0 && reg < kNvTexture0 + 4) return r.tex[reg - kNvTexture0];
+        if (reg >= kNvTexture0 && reg < kNvTexture0 + 8) return r.tex[reg - kNvTexture0];
         return r.zero;
     }
 }
@@ -45,7 +45,7 @@ Rgba* Writable(Registers& r, uint32_t reg) {
     case kNvSpare1:
         return &r.spare1;
     default:
-        if (reg >= kNvTexture0 && reg < kNvTexture0 + 4) return &r.tex[reg - kNvTexture0];
+        if (reg >= kNvTexture0 && reg < kNvTexture0 + 8) return &r.tex[reg - kNvTexture0];
         return nullptr;
     }
 }
@@ -153,7 +153,7 @@ Rgba ReferenceCombiners(const NvCombinerState& st, const CombinerFragment& in) {
     r.fog.v[3] = in.fogFactor;
     r.primary = in.primary;
     r.secondary = in.secondary;
-    for (int u = 0; u < 4; u++)
+    for (int u = 0; u < 8; u++)
         r.tex[u] = in.textureOn[u] ? in.texture[u] : Rgba{};
     if (in.textureOn[0]) r.spare0.v[3] = in.texture[0].v[3];
     for (int s = 0; s < st.numStages; s++) {

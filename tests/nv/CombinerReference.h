@@ -13,8 +13,8 @@ struct Rgba {
 struct CombinerFragment {
     Rgba primary;
     Rgba secondary;
-    Rgba texture[4];   // the unit's texel; ignored when the unit is disabled
-    bool textureOn[4]; // the unit has an enabled target
+    Rgba texture[8];   // the unit's texel; ignored when the unit is disabled
+    bool textureOn[8]; // the unit has an enabled target
     Rgba fogColor;     // rgb used
     float fogFactor;   // 1 when fog is off
 };

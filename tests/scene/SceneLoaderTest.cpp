@@ -1,7 +1,7 @@
 // The scene file loader: files written by our writer (and bytes edited by
 // hand) load into the scene the format describes, and damaged files are
 // refused with a message naming the chunk.
-#include "tests/scene/SceneTestSupport.h"
+#include "tests/scene/LoaderTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -432,6 +432,8 @@ TEST_F(MirelScene, ObjMaterialsAndPicturesByReferenceOrEmbedded) {
         EXPECT_NE(wood.find("\"maps\":{\"diffuse\":0,\"bump\":1,\"reflection\":2,\"refraction\":-1}"),
                   std::string::npos)
             << wood;
+        // The pass planned for it: bump, diffuse texture, 2D reflection.
+        EXPECT_NE(wood.find("\"stages\":[[3,0],[5,4],[7,5]]"), std::string::npos) << wood;
         for (auto [name, width, height] :
              {std::tuple{"wood.tga", 4, 2}, {"grain.tga", 8, 8}, {"sky.tga", 2, 2}}) {
             const std::string picture = Item(dump.out, "images", name);

@@ -10,6 +10,7 @@
 #include "platform/Format.h"
 #include "platform/Resources.h"
 #include "scene/loader/SmartY3dLoader.h"
+#include "scene/material/NV2xMaterialHandler.h"
 #include "scene/loader/Y3dFile.h"
 #include "tools/mirel/SceneCommon.h"
 #include "tools/mirel/SceneImport.h"
@@ -118,16 +119,21 @@ template <class List, class T> int32_t IndexIn(const List& list, const T* item) 
 }
 
 std::string MaterialJson(const TLoaderMaterial& m) {
+    // The pass the material handler plans: [kind, role] per stage.
+    std::string stages = "[";
+    for (const Ts3dPassStage& stage : PlannedStages(m))
+        stages += Format("%s[%d,%d]", stages.size() > 1 ? "," : "", stage.Kind, stage.Role);
+    stages += "]";
     return Format("{\"id\":%d,\"name\":%s,\"blendKind\":%d,\"twoSided\":%s,\"mirror\":%s,"
                   "\"environmentReflect\":%s,\"refract\":%s,\"ambient\":%s,\"diffuse\":%s,\"specular\":%s,"
                   "\"emissive\":%s,\"shininess\":%s,\"diffuseAmount\":%s,\"reflectionAmount\":%s,"
-                  "\"maps\":{\"diffuse\":%d,\"bump\":%d,\"reflection\":%d,\"refraction\":%d}}",
+                  "\"maps\":{\"diffuse\":%d,\"bump\":%d,\"reflection\":%d,\"refraction\":%d},\"stages\":%s}",
                   m.Id, JsonString(m.Name).c_str(), m.BlendKind, Json(m.TwoSided != 0).c_str(),
                   Json(m.Mirror).c_str(), Json(m.EnvironmentReflect).c_str(), Json(m.Refract).c_str(),
                   Json(m.AmbientColor).c_str(), Json(m.DiffuseColor).c_str(), Json(m.SpecularColor).c_str(),
                   Json(m.EmissiveColor).c_str(), JsonFloat(m.Shininess).c_str(),
                   JsonFloat(m.DiffuseAmount).c_str(), JsonFloat(m.ReflectionAmount).c_str(), m.DiffuseIndex,
-                  m.BumpIndex, m.ReflectionIndex, m.RefractionIndex);
+                  m.BumpIndex, m.ReflectionIndex, m.RefractionIndex, stages.c_str());
 }
 
 std::string GeometryJson(Ts3dGeometryDef& g) {
