@@ -7,6 +7,9 @@
 //
 // A command is one row of kCommands; its bad runs are made from the row.
 #include "data/3dImage.h"
+#include "data/ConsoleFont.h"
+#include "data/ZLBArchiveWriter.h"
+#include "scene/chunks/NoiceLoader.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -67,9 +70,32 @@ protected:
         for (size_t i = 0; i < image->DataBytes(); i++)
             static_cast<uint8_t*>(image->GetData())[i] = static_cast<uint8_t>(i * 37);
         files_[kPicture] = image->EncodeTargaFile();
-        files_[kArchive] = ReadFileBytes(SourcePath("fuzz/corpus/archive/deflated.pck"));
-        files_[kScene] = ReadFileBytes(SourcePath("fuzz/corpus/chunks/scene.y3d"));
-        files_[kFont] = ReadFileBytes(SourcePath("fuzz/corpus/font/exact.noc"));
+        // An archive with a deflated and a stored member.
+        TMemoryStream archive;
+        TZLBArchiveWriter writer(archive);
+        const std::string text(300, 'z');
+        writer.AddMember("a.txt", text.data(), text.size(), false);
+        writer.AddMember("b.bin", text.data(), 40, true);
+        writer.Finish();
+        files_[kArchive].assign(archive.Memory(), archive.Memory() + archive.Size());
+        // A scene-like chunk file: a material with a map inside, then a helper.
+        std::vector<uint8_t>& scene = files_[kScene];
+        WriteChunkHeader(scene, {kChunkMagic, FourCC("MTRL"), 0x0102, 4, 52});
+        scene.insert(scene.end(), 4, 0);
+        WriteChunkHeader(scene, {kChunkMagic, FourCC("MMAP"), 0x0102, 8, 28});
+        scene.insert(scene.end(), 8, 1);
+        WriteChunkHeader(scene, {kChunkMagic, FourCC("HLPR"), 0x0101, 60, 80});
+        scene.insert(scene.end(), 60, 2);
+        // A font of two glyphs on a 4 x 2 picture.
+        TConsoleFont font;
+        font.first = 32;
+        font.last = 33;
+        font.bytesPerPixel = 3;
+        font.width = 4;
+        font.height = 2;
+        font.glyphs.assign(2, TConsoleGlyph{0, 1, 0.5f, 0, 0, 0.5f, 0, 2});
+        font.pixels.assign(4 * 2 * 3, 200);
+        files_[kFont] = EncodeConsoleFont(font);
         const std::string script = "<demo>\n<resources location=\"file:.\">\n  <image name=\"logo\" "
                                    "value=\"logo.png\"/>\n</resources>\n<part name=\"p\" start=\"1\" "
                                    "stop=\"2\"/>\n</demo>\n";
