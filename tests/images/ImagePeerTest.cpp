@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 #include <sys/stat.h>
 
@@ -23,7 +24,7 @@ namespace {
 const int kWidth = 37, kHeight = 23; // odd sizes: partial tiles, strips and bytes
 
 struct TPeerVariant {
-    const char* file;    // its extension tells ImageMagick the format
+    const char* file;    // its extension (or a leading "FORMAT:") tells ImageMagick the format
     const char* options; // convert options between the source and the file
     int format;          // the decoder that must take it
     int tolerance;       // per component; only the JPEG IDCT's rounding
@@ -119,11 +120,11 @@ const TPeerVariant kVariants[] = {
     {"grey1.png",          "-alpha off -type Bilevel -define png:bit-depth=1 -define png:color-type=0", pfPng, 0, nullptr},
     {"grey-alpha.png",     "-colorspace Gray -depth 8",                         pfPng, 0, nullptr},
     {"grey-alpha16.png",   "-colorspace Gray -depth 16",                        pfPng, 0, nullptr},
-    {"palette.png",        "-alpha off -colors 200 PNG8:",                      pfPng, 0, nullptr},
+    {"PNG8:palette.png",   "-alpha off -colors 200",                            pfPng, 0, nullptr},
     {"palette4.png",       "-alpha off -colors 16 -define png:bit-depth=4 -type Palette", pfPng, 0, nullptr},
     {"palette2.png",       "-alpha off -colors 4 -define png:bit-depth=2 -type Palette", pfPng, 0, nullptr},
     {"palette1.png",       "-alpha off -colors 2 -define png:bit-depth=1 -type Palette", pfPng, 0, nullptr},
-    {"palette-trns.png",   "-channel A -threshold 40% +channel -colors 60 PNG8:", pfPng, 0, nullptr},
+    {"PNG8:palette-trns.png", "-channel A -threshold 40% +channel -colors 60",  pfPng, 0, nullptr},
     {"palette-alpha.png",  "-colors 60 -type PaletteAlpha",                     pfPng, 0, nullptr},
     {"rgb-trns.png",       "-channel A -threshold 40% +channel -depth 8 -define png:color-type=2", pfPng, 0, nullptr},
     {"grey-trns.png",      "-colorspace Gray -channel A -threshold 40% +channel -depth 8 -define png:color-type=0", pfPng, 0, nullptr},
@@ -138,7 +139,7 @@ const TPeerVariant kVariants[] = {
     {"palette2.gif",       "-alpha off -colors 2",                              pfGif, 0, nullptr},
     {"interlaced.gif",     "-alpha off -colors 64 -interlace GIF",              pfGif, 0, nullptr},
     {"transparent.gif",    "-channel A -threshold 40% +channel -colors 60",     pfGif, 0, nullptr},
-    {"gif87.gif",          "-alpha off -colors 32 GIF87:",                      pfGif, 0, nullptr},
+    {"GIF87:gif87.gif",    "-alpha off -colors 32",                             pfGif, 0, nullptr},
 
     // PCX: true colour planes, 8-bit palette, bilevel.
     {"rgb.pcx",            "-alpha off -depth 8",                               pfPcx, 0, nullptr},
@@ -221,25 +222,10 @@ std::vector<uint8_t> MakeSource() {
     return raw;
 }
 
-// The file names of a variant: the picture and ImageMagick's decoding of it.
-std::string PicturePath(const TempDir& dir, const TPeerVariant& v) {
-    std::string options = v.options;
-    size_t colon = options.rfind(':');
-    // "PNG8:" style prefixes at the end of the options go in front of the file.
-    if (colon != std::string::npos && colon + 1 == options.size()) {
-        size_t start = options.find_last_of(' ', colon);
-        return options.substr(start == std::string::npos ? 0 : start + 1) + dir.File(v.file);
-    }
-    return dir.File(v.file);
-}
-std::string OptionsWithoutPrefix(const TPeerVariant& v) {
-    std::string options = v.options;
-    size_t colon = options.rfind(':');
-    if (colon != std::string::npos && colon + 1 == options.size()) {
-        size_t start = options.find_last_of(' ', colon);
-        return start == std::string::npos ? "" : options.substr(0, start);
-    }
-    return options;
+// A variant's file name without the "PNG8:" style format that may lead it.
+std::string FileName(const TPeerVariant& v) {
+    const char* colon = std::strchr(v.file, ':');
+    return colon ? colon + 1 : v.file;
 }
 
 struct TRgba {
@@ -265,14 +251,14 @@ TRgba OurPixel(T3dImage& image, const TBitmap& decoded, int x, int y) {
 
 // Compares one variant; returns "" when it agrees, else what differs.
 std::string Compare(const TempDir& dir, const TPeerVariant& v) {
-    std::vector<uint8_t> wide = ReadFileBytes(dir.File(std::string(v.file) + ".rgba"));
+    std::vector<uint8_t> wide = ReadFileBytes(dir.File(FileName(v) + ".rgba"));
     if (wide.size() != static_cast<size_t>(kWidth) * kHeight * 8)
         return "ImageMagick's decoding has the wrong size";
     // 16-bit samples to the nearest 8-bit value, as our decoders reduce them.
     std::vector<uint8_t> reference(wide.size() / 2);
     for (size_t i = 0; i < reference.size(); i++)
         reference[i] = static_cast<uint8_t>(((wide[2 * i] | (wide[2 * i + 1] << 8)) * 255 + 32767) / 65535);
-    std::vector<uint8_t> bytes = ReadFileBytes(dir.File(v.file));
+    std::vector<uint8_t> bytes = ReadFileBytes(dir.File(FileName(v)));
     TRefPtr<T3dImage> image(new T3dImage());
     TBitmap decoded;
     try {
@@ -336,9 +322,11 @@ TEST(ImagePeer, EveryVariantImageMagickWritesDecodesAsImageMagickDecodesIt) {
     const std::string reference = "-auto-orient -depth 16 -endian LSB";
     for (const TPeerVariant& v : kVariants) {
         if (v.skip) continue;
-        script += "'" + convert + "' " + source + " " + OptionsWithoutPrefix(v) + " " + PicturePath(dir, v) +
-                  " 2>/dev/null && '" + convert + "' '" + dir.File(v.file) + "[0]' " + reference +
-                  " rgba:" + dir.File(std::string(v.file) + ".rgba") + " 2>/dev/null\n";
+        const std::string name = FileName(v), path = dir.File(name);
+        const std::string format(v.file, std::strlen(v.file) - name.size()); // "PNG8:" or ""
+        script += "'" + convert + "' " + source + " " + v.options + " " + format + path +
+                  " 2>/dev/null && '" + convert + "' '" + path + "[0]' " + reference + " rgba:" + path +
+                  ".rgba 2>/dev/null\n";
     }
     WriteFileText(dir.File("make.sh"), script);
     CommandResult made = RunProgram("/bin/sh", {dir.File("make.sh")});
@@ -351,7 +339,7 @@ TEST(ImagePeer, EveryVariantImageMagickWritesDecodesAsImageMagickDecodesIt) {
             skipped += std::string("  ") + v.file + ": " + v.skip + "\n";
             continue;
         }
-        if (!FileExists(dir.File(std::string(v.file) + ".rgba"))) {
+        if (!FileExists(dir.File(FileName(v) + ".rgba"))) {
             skipped += std::string("  ") + v.file + ": this ImageMagick cannot write it\n";
             continue;
         }
