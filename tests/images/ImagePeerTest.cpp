@@ -70,7 +70,7 @@ const TPeerVariant kVariants[] = {
     // Premultiplied colours are divided by alpha again; ImageMagick's floating
     // point rounds some exact halves down.
     {"rgba-assoc.tif",     "-depth 8 -define tiff:alpha=associated",            pfTiff, 1, nullptr},
-    {"rgba-unspec.tif",    "-depth 8 -define tiff:alpha=unspecified",           pfTiff, 0, nullptr},
+    {"rgba-unspecified.tif","-depth 8 -define tiff:alpha=unspecified",           pfTiff, 0, nullptr},
     // Planar (one plane per sample).
     {"rgb-planar.tif",     "-alpha off -depth 8 -interlace Plane",              pfTiff, 0, nullptr},
     {"rgba-planar.tif",    "-depth 8 -interlace Plane -compress LZW",           pfTiff, 0, nullptr},
