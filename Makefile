@@ -3,13 +3,17 @@
 #   make test  installs what is missing, builds, and runs the whole suite
 #              (normal build, AddressSanitizer+UBSan build, short fuzz runs)
 #              under one Xvfb
+#   make fuzz  long fuzz runs: every libFuzzer target of the sanitizer build for
+#              FUZZ_SECONDS each (default 600), the corpus merged and minimised
+#              into fuzz/corpus/, a summary table in build-asan/fuzz/summary.md
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 ARGS       ?=
+FUZZ_SECONDS ?= 600
 
-.PHONY: all deps build build-asan run test bench clean
+.PHONY: all deps build build-asan run test bench fuzz clean
 
 all: build
 
@@ -33,6 +37,9 @@ test: build build-asan
 
 bench: build
 	bash scripts/run-benchmarks $(BUILD)
+
+fuzz: build-asan
+	nice -n 19 bash scripts/run-fuzzers --campaign $(ASAN_BUILD) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,6 +1,7 @@
 // GIF through giflib: the first image of the file, placed on the logical
 // screen (filled with the background colour index), as 8-bit palette indices
-// with the image's colour table (local, else global) as palette.
+// with the image's colour table (local, else global) as palette; the
+// transparent colour of the image's graphic control block has alpha 0.
 #include "data/PictureDecoder.h"
 
 #include "platform/Format.h"
@@ -53,6 +54,7 @@ void DecodeGif(TStream& stream, TPictureTarget& target) {
     GifFileType* gif = closer.gif;
     if (!gif) Fail(error);
 
+    int transparent = NO_TRANSPARENT_COLOR; // of the next image
     for (;;) {
         GifRecordType record;
         if (DGifGetRecordType(gif, &record) == GIF_ERROR) Fail(gif->Error);
@@ -61,6 +63,10 @@ void DecodeGif(TStream& stream, TPictureTarget& target) {
             int code;
             GifByteType* block = nullptr;
             if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) Fail(gif->Error);
+            GraphicsControlBlock control;
+            if (code == GRAPHICS_EXT_FUNC_CODE && block &&
+                DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK)
+                transparent = control.TransparentColor;
             while (block) {
                 if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) Fail(gif->Error);
             }
@@ -85,7 +91,8 @@ void DecodeGif(TStream& stream, TPictureTarget& target) {
         std::vector<TBitmapColor> palette;
         if (map)
             for (int i = 0; i < map->ColorCount; i++)
-                palette.push_back({map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red, 255});
+                palette.push_back({map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red,
+                                   uint8_t(i == transparent ? 0 : 255)});
         target.Begin(static_cast<int32_t>(width), static_cast<int32_t>(height), 8, palette);
         const uint8_t background = static_cast<uint8_t>(gif->SBackGroundColor);
         for (int32_t r = 0; r < height; r++)

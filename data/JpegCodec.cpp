@@ -90,8 +90,10 @@ bool DecodeRows(jpeg_decompress_struct* info, TJpegError* error, const uint8_t* 
                 y = 255 - y;
                 k = 255 - k;
             }
-            uint8_t red = static_cast<uint8_t>(c * k / 255), green = static_cast<uint8_t>(m * k / 255),
-                    blue = static_cast<uint8_t>(y * k / 255);
+            // Rounded to the nearest level.
+            uint8_t red = static_cast<uint8_t>((c * k + 127) / 255),
+                    green = static_cast<uint8_t>((m * k + 127) / 255),
+                    blue = static_cast<uint8_t>((y * k + 127) / 255);
             out[3 * x + 0] = redFirst ? red : blue;
             out[3 * x + 1] = green;
             out[3 * x + 2] = redFirst ? blue : red;

@@ -60,7 +60,8 @@ private:
 // Raises EInvalidGraphic unless the picture fits the limits.
 void CheckPictureSize(int64_t width, int64_t height, int32_t bitsPerPixel);
 
-// The formats, in the order they are asked.
+// The formats, in the order they are asked (each is one record of the decoder
+// table in data/PictureDecoders.cpp, at the place its value names).
 enum TPictureFormat {
     pfTarga,
     pfTiff,

@@ -25,24 +25,55 @@ void TBitmapTarget::Begin(int32_t width, int32_t height, int32_t bitsPerPixel,
     bitmap_.Palette() = palette;
 }
 
+namespace {
+
+// One record per picture format, in the order the formats are asked whether
+// a stream's first bytes fit them; a record's place is its TPictureFormat
+// value. Formats without a decoder here accept nothing. JPEG comes last: it
+// is not asked, it decodes whatever no other format accepts.
+struct TPictureDecoder {
+    TPictureFormat format;
+    const char* name;
+    bool (*accepts)(const uint8_t* head, size_t size); // nullptr: never accepts
+    void (*decode)(TStream& stream, TPictureTarget& target);
+};
+
+constexpr TPictureDecoder kDecoders[] = {
+    {pfTarga, "Targa", TargaAccepts, DecodeTarga},
+    {pfTiff, "TIFF", TiffAccepts, DecodeTiff},
+    {pfEps, "EPS", nullptr, nullptr},
+    {pfPcx, "PCX", PcxAccepts, DecodePcx},
+    {pfRla, "RLA", nullptr, nullptr},
+    {pfSgi, "SGI", SgiAccepts, DecodeSgi},
+    {pfPsd, "PSD", PsdAccepts, DecodePsd},
+    {pfPnm, "PNM", PnmAccepts, DecodePnm},
+    {pfCel, "CEL", nullptr, nullptr},
+    {pfPcd, "PCD", nullptr, nullptr},
+    {pfGif, "GIF", GifAccepts, DecodeGif},
+    {pfCut, "CUT", nullptr, nullptr},
+    {pfPsp, "PSP", nullptr, nullptr},
+    {pfPng, "PNG", PngAccepts, DecodePng},
+    {pfJpeg, "JPEG", nullptr, DecodeJpeg},
+};
+constexpr int kDecoderCount = static_cast<int>(sizeof kDecoders / sizeof kDecoders[0]);
+
+constexpr bool InFormatOrder() {
+    for (int i = 0; i < kDecoderCount; i++)
+        if (kDecoders[i].format != i) return false;
+    return kDecoders[kDecoderCount - 1].format == pfJpeg;
+}
+static_assert(InFormatOrder(), "the decoder table is indexed by TPictureFormat and ends with JPEG");
+
+} // namespace
+
 const char* PictureFormatName(int format) {
-    static const char* names[] = {"Targa", "TIFF", "EPS", "PCX", "RLA", "SGI", "PSD", "PNM",
-                                  "CEL",   "PCD",  "GIF", "CUT", "PSP", "PNG", "JPEG"};
-    return format >= 0 && format <= pfJpeg ? names[format] : "unknown";
+    return format >= 0 && format < kDecoderCount ? kDecoders[format].name : "unknown";
 }
 
 int DetectPictureFormat(const uint8_t* head, size_t size, int64_t streamSize) {
     (void)streamSize;
-    // Asked in this order; formats without a decoder here (EPS, RLA,
-    // CEL/PIC, Photo-CD, CUT, Paint Shop Pro) accept nothing.
-    if (TargaAccepts(head, size)) return pfTarga;
-    if (TiffAccepts(head, size)) return pfTiff;
-    if (PcxAccepts(head, size)) return pfPcx;
-    if (SgiAccepts(head, size)) return pfSgi;
-    if (PsdAccepts(head, size)) return pfPsd;
-    if (PnmAccepts(head, size)) return pfPnm;
-    if (GifAccepts(head, size)) return pfGif;
-    if (PngAccepts(head, size)) return pfPng;
+    for (const TPictureDecoder& d : kDecoders)
+        if (d.accepts && d.accepts(head, size)) return d.format;
     return pfJpeg;
 }
 
@@ -57,35 +88,7 @@ int DecodePicture(TStream& stream, TPictureTarget& target) {
     }
     stream.SetPosition(start);
     int format = DetectPictureFormat(head, static_cast<size_t>(got), stream.GetSize() - start);
-    switch (format) {
-    case pfTarga:
-        DecodeTarga(stream, target);
-        break;
-    case pfTiff:
-        DecodeTiff(stream, target);
-        break;
-    case pfPcx:
-        DecodePcx(stream, target);
-        break;
-    case pfSgi:
-        DecodeSgi(stream, target);
-        break;
-    case pfPsd:
-        DecodePsd(stream, target);
-        break;
-    case pfPnm:
-        DecodePnm(stream, target);
-        break;
-    case pfGif:
-        DecodeGif(stream, target);
-        break;
-    case pfPng:
-        DecodePng(stream, target);
-        break;
-    default:
-        DecodeJpeg(stream, target);
-        break;
-    }
+    kDecoders[format].decode(stream, target);
     return format;
 }
 

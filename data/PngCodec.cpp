@@ -1,7 +1,9 @@
 // PNG through libpng. Colour pictures become 24-bit, pictures with alpha (or
-// grey with alpha) 32-bit, grey pictures 8-bit grey levels and palette
-// pictures 8-bit palette indices (1, 2 and 4-bit data unpacked to one index
-// or level per byte). 16-bit samples are reduced to 8 bits.
+// grey with alpha, or grey and colour pictures with a transparent colour)
+// 32-bit, grey pictures 8-bit grey levels and palette pictures 8-bit palette
+// indices (1, 2 and 4-bit data unpacked to one index or level per byte), with
+// the transparency of each palette entry as its alpha. 16-bit samples are
+// rounded to the nearest 8-bit value.
 #include "data/PictureDecoder.h"
 
 #include "platform/Format.h"
@@ -47,19 +49,31 @@ bool DecodeRows(png_structp png, png_infop info, TPictureTarget& target, std::ve
     CheckPictureSize(width, height, 32);
 
     int bits;
-    if (bitDepth == 16) png_set_strip_16(png);
+    if (bitDepth == 16) png_set_scale_16(png);
+    const bool transparentColour =
+        colorType != PNG_COLOR_TYPE_PALETTE && png_get_valid(png, info, PNG_INFO_tRNS);
     switch (colorType) {
     case PNG_COLOR_TYPE_PALETTE: {
         if (bitDepth < 8) png_set_packing(png); // one index per byte
         png_colorp entries = nullptr;
         int count = 0;
+        png_bytep alphas = nullptr;
+        int alphaCount = 0;
+        if (!(png_get_tRNS(png, info, &alphas, &alphaCount, nullptr) & PNG_INFO_tRNS)) alphaCount = 0;
         if (png_get_PLTE(png, info, &entries, &count) & PNG_INFO_PLTE)
             for (int i = 0; i < count; i++)
-                palette.push_back({entries[i].blue, entries[i].green, entries[i].red, 255});
+                palette.push_back({entries[i].blue, entries[i].green, entries[i].red,
+                                   i < alphaCount ? alphas[i] : uint8_t(255)});
         bits = 8;
         break;
     }
     case PNG_COLOR_TYPE_GRAY:
+        if (transparentColour) { // the transparent grey level becomes alpha
+            png_set_tRNS_to_alpha(png);
+            png_set_gray_to_rgb(png);
+            bits = 32;
+            break;
+        }
         if (bitDepth < 8) png_set_expand_gray_1_2_4_to_8(png); // grey levels, scaled
         bits = 8;
         break;
@@ -72,6 +86,10 @@ bool DecodeRows(png_structp png, png_infop info, TPictureTarget& target, std::ve
         break;
     default:
         bits = 24;
+        if (transparentColour) { // the transparent colour becomes alpha
+            png_set_tRNS_to_alpha(png);
+            bits = 32;
+        }
         break;
     }
     if (bits >= 24 && !target.RedFirst()) png_set_bgr(png);

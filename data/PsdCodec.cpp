@@ -1,7 +1,8 @@
 // Photoshop PSD through stb_image (its implementation is compiled here, for
 // PSD only): the composite picture of RGB files with 8 or 16 bits per
 // channel, raw or run-length encoded. RGB becomes 24-bit, RGB with a fourth
-// channel 32-bit with that channel as alpha.
+// channel 32-bit with that channel as alpha; 16-bit samples are rounded to
+// the nearest 8-bit value.
 #include "data/PictureDecoder.h"
 
 #include "platform/Format.h"
@@ -38,6 +39,9 @@ uint32_t Be32(const uint8_t* p) {
 }
 uint16_t Be16(const uint8_t* p) {
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+uint8_t Reduce16(unsigned v) {
+    return static_cast<uint8_t>((v * 255 + 32767) / 65535);
 }
 
 // The layout of a PSD file up to its composite picture.
@@ -134,7 +138,7 @@ std::vector<uint8_t> AlphaPlane(const uint8_t* data, const TPsdLayout& l) {
         const size_t sample = l.depth == 16 ? 2 : 1;
         const uint8_t* plane = data + l.dataAt + 3 * width * height * sample;
         for (size_t i = 0; i < width * height; i++)
-            alpha[i] = plane[i * sample]; // high byte first
+            alpha[i] = sample == 2 ? Reduce16(Be16(plane + 2 * i)) : plane[i];
         return alpha;
     }
     size_t at = l.dataAt;
@@ -180,11 +184,17 @@ void DecodePsd(TStream& stream, TPictureTarget& target) {
         input = colourOnly.data();
         inputSize = colourOnly.size();
     }
+    // 16-bit composites are read as such (stb's own reduction to 8 bits cuts
+    // off the low byte instead of rounding).
+    const bool wide = layout.depth == 16;
     int w = 0, h = 0, got = 0;
-    stbi_uc* pixels = stbi_load_from_memory(input, static_cast<int>(inputSize), &w, &h, &got, 3);
+    void* pixels =
+        wide ? static_cast<void*>(
+                   stbi_load_16_from_memory(input, static_cast<int>(inputSize), &w, &h, &got, 3))
+             : static_cast<void*>(stbi_load_from_memory(input, static_cast<int>(inputSize), &w, &h, &got, 3));
     if (!pixels) throw EInvalidGraphic(Format("PSD error: %s", stbi_failure_reason()));
     struct TFree {
-        stbi_uc* p;
+        void* p;
         ~TFree() { stbi_image_free(p); }
     } guard{pixels};
     if (w != width || h != height) throw EInvalidGraphic("PSD error: inconsistent size");
@@ -193,9 +203,14 @@ void DecodePsd(TStream& stream, TPictureTarget& target) {
     const bool redFirst = target.RedFirst();
     for (int r = 0; r < height; r++) {
         uint8_t* out = target.Row(r);
-        const uint8_t* in = pixels + static_cast<size_t>(r) * width * 3;
+        const size_t first = static_cast<size_t>(r) * width * 3;
         for (int x = 0; x < width; x++) {
-            int c[3] = {in[3 * x], in[3 * x + 1], in[3 * x + 2]};
+            int c[3];
+            for (int k = 0; k < 3; k++) {
+                const size_t i = first + 3 * static_cast<size_t>(x) + k;
+                c[k] = wide ? Reduce16(static_cast<const stbi_us*>(pixels)[i])
+                            : static_cast<const stbi_uc*>(pixels)[i];
+            }
             if (hasAlpha) {
                 // The composite is matted with white: c = a * colour + (1 - a) * 255.
                 int a = alpha[static_cast<size_t>(r) * width + x];

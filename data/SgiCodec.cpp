@@ -1,6 +1,7 @@
 // SGI image files: verbatim or run-length encoded, 8 or 16 bits per channel
-// (16-bit samples keep their high byte), one to four channels: grey becomes
-// 8-bit grey levels, grey with alpha and RGBA 32-bit, RGB 24-bit.
+// (16-bit samples are rounded to the nearest 8-bit value), one to four
+// channels: grey becomes 8-bit grey levels, grey with alpha and RGBA 32-bit,
+// RGB 24-bit.
 #include "data/PictureDecoder.h"
 
 #include "platform/Format.h"
@@ -16,21 +17,27 @@ uint32_t Be32(const uint8_t* p) {
     return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
 }
 
+// A sample as a byte: words are rounded to the nearest 8-bit value.
+uint8_t SampleByte(const uint8_t* p, int sampleBytes) {
+    return sampleBytes == 1 ? p[0] : static_cast<uint8_t>((Be16(p) * 255u + 32767) / 65535);
+}
+
 // Unpacks one run-length row of samples (bytes or big-endian words) into
-// width bytes (the high byte of words); false when the row is damaged.
+// width bytes; false when the row is damaged.
 bool UnpackRow(const uint8_t* in, size_t length, int sampleBytes, uint8_t* out, size_t width) {
     size_t i = 0, o = 0;
+    // The next sample as a byte, or -1 at the end of the row's data.
     auto sample = [&]() -> int {
         if (length - i < static_cast<size_t>(sampleBytes)) return -1;
-        int v = in[i];
+        int v = SampleByte(in + i, sampleBytes);
         i += sampleBytes;
         return v;
     };
     while (true) {
-        int control = sample();
-        if (control < 0) return false;
-        // A word's count is in its low byte; bytes hold it directly.
-        if (sampleBytes == 2) control = in[i - 1];
+        if (length - i < static_cast<size_t>(sampleBytes)) return false;
+        // The count is in the low byte of a control word.
+        int control = in[i + sampleBytes - 1];
+        i += sampleBytes;
         size_t count = control & 0x7F;
         if (count == 0) return o == width;
         if (count > width - o) return false;
@@ -85,7 +92,7 @@ void DecodeSgi(TStream& stream, TPictureTarget& target) {
         if (!rle) {
             const uint8_t* in = bytes.data + 512 + r * rowBytes;
             for (int32_t x = 0; x < width; x++)
-                out[x] = in[static_cast<size_t>(x) * sampleBytes];
+                out[x] = SampleByte(in + static_cast<size_t>(x) * sampleBytes, sampleBytes);
             continue;
         }
         uint32_t start = Be32(bytes.data + 512 + 4 * r), length = Be32(bytes.data + 512 + 4 * rows + 4 * r);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 void TStream::SetSize(int64_t) {
@@ -131,6 +132,13 @@ TFileStream::TFileStream(const std::string& fileName, TMode mode) : fileName_(fi
             throw EFOpenError(
                 Format("Cannot create file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
         throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(errno)));
+    }
+    // A directory opens for reading but reads as nothing and seeks anywhere.
+    struct stat info;
+    if (fstat(fileno(file_), &info) == 0 && S_ISDIR(info.st_mode)) {
+        std::fclose(file_);
+        file_ = nullptr;
+        throw EFOpenError(Format("Cannot open file \"%s\". %s", fileName.c_str(), std::strerror(EISDIR)));
     }
 }
 

@@ -93,7 +93,7 @@ private:
 };
 
 // A disk file. Raises EFOpenError "Cannot open file \"%s\". %s" when it
-// cannot be opened.
+// cannot be opened (a directory cannot).
 class TFileStream : public TStream {
 public:
     enum TMode { fmOpenRead, fmCreate, fmOpenReadWrite };

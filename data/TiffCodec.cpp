@@ -1,12 +1,20 @@
-// TIFF through libtiff, first directory only. 8-bit RGB strips become 24-bit
-// pictures (32-bit with an extra sample as alpha), 8-bit grey (black is zero)
-// 8-bit grey levels and 8-bit palette pictures palette indices; every other
-// layout (tiles, 16-bit samples, YCbCr, CMYK, bilevel, ...) goes through
-// libtiff's RGBA reader and becomes 24-bit (32-bit when it has alpha).
+// TIFF through libtiff, first directory only. libtiff decompresses the strips
+// or tiles (any codec it has); the samples are converted here, so that every
+// common layout keeps what it holds:
+//   grey (1, 2, 4, 8 or 16 bits, min-is-black or min-is-white) -> 8-bit levels
+//   palette (1, 2, 4 or 8 bits)                                 -> 8-bit indices
+//   RGB and CMYK (8 or 16 bits)                                 -> 24-bit colour
+// and with an alpha sample 32-bit colour with straight (unassociated) alpha:
+// premultiplied alpha is divided out. Contiguous or planar samples, strips or
+// tiles, either byte order; 16-bit samples are rounded to the nearest 8-bit
+// value; orientations 1 to 4 (mirrored rows or columns) are turned upright.
+// Other layouts (YCbCr without JPEG compression, CIE Lab, LogLuv, ...) go
+// through libtiff's RGBA reader; floating-point samples are not read.
 #include "data/PictureDecoder.h"
 
 #include "platform/Format.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
@@ -71,6 +79,123 @@ struct TTiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
 };
 
+// How the samples of a picture are laid out and what they become.
+struct TTiffLayout {
+    uint32_t width = 0, height = 0;
+    uint16_t bits = 0, samples = 0, planar = PLANARCONFIG_CONTIG, photometric = 0, orientation = 1;
+    int colours = 0;         // colour samples: 1 grey or palette, 3 RGB, 4 CMYK
+    bool alpha = false;      // the first extra sample is alpha
+    bool associated = false; // and it is premultiplied into the colours
+    int channels = 0;        // colours + alpha: bytes per pixel of the unpacked picture
+};
+
+// Rounds a 16-bit sample to the nearest 8-bit value.
+inline uint8_t Reduce16(unsigned v) {
+    return static_cast<uint8_t>((v * 255 + 32767) / 65535);
+}
+
+// Sample i of a row of packed samples, as stored (host byte order for 16 bits).
+inline unsigned Sample(const uint8_t* row, size_t i, int bits) {
+    switch (bits) {
+    case 8:
+        return row[i];
+    case 16: {
+        uint16_t v;
+        std::memcpy(&v, row + 2 * i, 2);
+        return v;
+    }
+    default: {
+        size_t bit = i * static_cast<size_t>(bits);
+        return (row[bit >> 3] >> (8 - bits - (bit & 7))) & ((1u << bits) - 1);
+    }
+    }
+}
+
+// Whether this decoder converts the layout itself (else libtiff's RGBA reader).
+bool ReadsItself(const TTiffLayout& l, uint16_t sampleFormat) {
+    if (sampleFormat != SAMPLEFORMAT_UINT || l.samples < l.colours || l.colours == 0 || l.samples > 16)
+        return false;
+    switch (l.photometric) {
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_MINISWHITE:
+        return l.bits == 1 || l.bits == 2 || l.bits == 4 || l.bits == 8 || l.bits == 16;
+    case PHOTOMETRIC_PALETTE:
+        return l.bits == 1 || l.bits == 2 || l.bits == 4 || l.bits == 8;
+    default: // RGB, CMYK
+        return l.bits == 8 || l.bits == 16;
+    }
+}
+
+// Unpacks one strip or tile (rows of stride bytes covering the picture's
+// columns x0.. and rows y0.., count x rows pixels) into the unpacked picture:
+// channels bytes per pixel, samples reduced to 8 bits. plane is the sample a
+// planar chunk holds, or -1 for contiguous samples.
+void Unpack(const TTiffLayout& l, const uint8_t* chunk, size_t stride, uint32_t x0, uint32_t y0,
+            uint32_t count, uint32_t rows, int plane, uint8_t* picture) {
+    const int perPixel = plane < 0 ? l.samples : 1;
+    const int first = plane < 0 ? 0 : plane;
+    const bool levels = l.photometric != PHOTOMETRIC_PALETTE && l.bits < 8;
+    const unsigned maximum = (1u << l.bits) - 1;
+    for (uint32_t r = 0; r < rows; r++) {
+        const uint8_t* in = chunk + r * stride;
+        uint8_t* out = picture + (static_cast<size_t>(y0 + r) * l.width + x0) * l.channels;
+        for (uint32_t x = 0; x < count; x++, out += l.channels)
+            for (int k = 0; k < perPixel; k++) {
+                const int s = first + k; // which sample of the pixel
+                if (s >= l.channels) continue;
+                unsigned v = Sample(in, static_cast<size_t>(x) * perPixel + k, l.bits);
+                out[s] = l.bits == 16 ? Reduce16(v) : levels ? static_cast<uint8_t>(v * 255 / maximum) : v;
+            }
+    }
+}
+
+// Reads every strip or tile of the first directory into the unpacked picture.
+template <class Fail> void ReadSamples(TIFF* tif, const TTiffLayout& l, uint8_t* picture, Fail fail) {
+    const int planes = l.planar == PLANARCONFIG_SEPARATE ? l.samples : 1;
+    std::vector<uint8_t> chunk;
+    if (TIFFIsTiled(tif)) {
+        uint32_t tileWidth = 0, tileHeight = 0;
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileHeight);
+        const tmsize_t tileBytes = TIFFTileSize(tif), stride = TIFFTileRowSize(tif);
+        if (tileWidth == 0 || tileHeight == 0 || tileBytes <= 0 || stride <= 0) fail("Invalid TIFF tiles");
+        // A tile may overhang a small picture, but not by absurd amounts:
+        // its buffer is allocated before anything is decoded.
+        if (tileWidth > 65536 || tileHeight > 65536 || tileBytes > (64 << 20) ||
+            uint64_t(tileWidth) * tileHeight > uint64_t(l.width) * l.height * 16 + 65536)
+            fail("TIFF tiles are too large for the picture");
+        chunk.resize(static_cast<size_t>(tileBytes));
+        for (int p = 0; p < planes; p++) {
+            if (planes > 1 && p >= l.channels) break; // planes of unused extra samples
+            for (uint32_t y = 0; y < l.height; y += tileHeight)
+                for (uint32_t x = 0; x < l.width; x += tileWidth) {
+                    uint32_t tile = TIFFComputeTile(tif, x, y, 0, static_cast<uint16_t>(p));
+                    if (TIFFReadEncodedTile(tif, tile, chunk.data(), tileBytes) != tileBytes)
+                        fail("TIFF file is damaged");
+                    Unpack(l, chunk.data(), static_cast<size_t>(stride), x, y,
+                           std::min(tileWidth, l.width - x), std::min(tileHeight, l.height - y),
+                           planes > 1 ? p : -1, picture);
+                }
+        }
+        return;
+    }
+    uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    if (rowsPerStrip == 0 || rowsPerStrip > l.height) rowsPerStrip = l.height;
+    const tmsize_t stride = TIFFScanlineSize(tif);
+    if (stride <= 0) fail("Invalid TIFF strips");
+    chunk.resize(static_cast<size_t>(stride) * rowsPerStrip);
+    for (int p = 0; p < planes && (planes == 1 || p < l.channels); p++)
+        for (uint32_t y = 0; y < l.height; y += rowsPerStrip) {
+            const uint32_t rows = std::min(rowsPerStrip, l.height - y);
+            const tmsize_t want = stride * rows;
+            uint32_t strip = TIFFComputeStrip(tif, y, static_cast<uint16_t>(p));
+            if (TIFFReadEncodedStrip(tif, strip, chunk.data(), want) != want) fail("TIFF file is damaged");
+            Unpack(l, chunk.data(), static_cast<size_t>(stride), 0, y, l.width, rows, planes > 1 ? p : -1,
+                   picture);
+        }
+}
+
 } // namespace
 
 bool TiffAccepts(const uint8_t* head, size_t size) {
@@ -97,69 +222,125 @@ void DecodeTiff(TStream& stream, TPictureTarget& target) {
     };
     if (!tif) fail("Invalid TIFF file");
 
-    uint32_t width = 0, height = 0;
-    uint16_t samples = 1, bitsPerSample = 1, photometric = 0, planar = PLANARCONFIG_CONTIG;
-    uint16_t extraCount = 0;
+    TTiffLayout l;
+    uint16_t extraCount = 0, sampleFormat = SAMPLEFORMAT_UINT, compression = COMPRESSION_NONE;
+    uint16_t inkSet = INKSET_CMYK;
     uint16_t* extraTypes = nullptr;
-    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) ||
-        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height))
+    if (!TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &l.width) ||
+        !TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &l.height))
         fail("TIFF file without picture size");
-    CheckPictureSize(width, height, 32);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &bitsPerSample);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &planar);
+    CheckPictureSize(l.width, l.height, 32);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLESPERPIXEL, &l.samples);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_BITSPERSAMPLE, &l.bits);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_PLANARCONFIG, &l.planar);
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes);
-    if (!TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &photometric)) photometric = 0xFFFF;
-
-    const bool stripped = !TIFFIsTiled(tif.get()) && planar == PLANARCONFIG_CONTIG && bitsPerSample == 8;
-    int directBits = 0;
-    if (stripped && photometric == PHOTOMETRIC_RGB && (samples == 3 || samples == 4))
-        directBits = samples * 8;
-    else if (stripped && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_PALETTE) &&
-             samples == 1)
-        directBits = 8;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &l.orientation);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_INKSET, &inkSet);
+    if (!TIFFGetField(tif.get(), TIFFTAG_PHOTOMETRIC, &l.photometric)) l.photometric = 0xFFFF;
+    // JPEG-compressed YCbCr: libtiff's JPEG codec hands out RGB.
+    if (l.photometric == PHOTOMETRIC_YCBCR && compression == COMPRESSION_JPEG &&
+        TIFFSetField(tif.get(), TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
+        l.photometric = PHOTOMETRIC_RGB;
+    switch (l.photometric) {
+    case PHOTOMETRIC_MINISBLACK:
+    case PHOTOMETRIC_MINISWHITE:
+    case PHOTOMETRIC_PALETTE:
+        l.colours = 1;
+        break;
+    case PHOTOMETRIC_RGB:
+        l.colours = 3;
+        break;
+    case PHOTOMETRIC_SEPARATED:
+        l.colours = inkSet == INKSET_CMYK && l.samples - extraCount == 4 ? 4 : 0;
+        break;
+    default:
+        break;
+    }
+    // The first extra sample is alpha (also when its kind is unspecified);
+    // palette pictures stay indices.
+    l.alpha = l.samples > l.colours && extraCount > 0 && l.photometric != PHOTOMETRIC_PALETTE;
+    l.associated = l.alpha && extraTypes && extraTypes[0] == EXTRASAMPLE_ASSOCALPHA;
+    l.channels = l.colours + (l.alpha ? 1 : 0);
     const bool redFirst = target.RedFirst();
 
-    if (directBits) {
+    // Pictures no compression could reach from this file's bytes are refused
+    // before anything of their size is allocated.
+    if (static_cast<uint64_t>(l.width) * l.height > static_cast<uint64_t>(bytes.size) * 65536)
+        fail("TIFF file is too small for its picture size");
+
+    if (ReadsItself(l, sampleFormat)) {
+        std::vector<uint8_t> picture(static_cast<size_t>(l.width) * l.height * l.channels);
+        ReadSamples(tif.get(), l, picture.data(), fail);
+
         std::vector<TBitmapColor> palette;
-        if (photometric == PHOTOMETRIC_PALETTE) {
+        int outBits;
+        if (l.photometric == PHOTOMETRIC_PALETTE) {
+            outBits = 8;
             uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-            if (TIFFGetField(tif.get(), TIFFTAG_COLORMAP, &red, &green, &blue))
-                for (int i = 0; i < 256; i++)
-                    palette.push_back(
-                        {uint8_t(blue[i] >> 8), uint8_t(green[i] >> 8), uint8_t(red[i] >> 8), 255});
+            if (!TIFFGetField(tif.get(), TIFFTAG_COLORMAP, &red, &green, &blue))
+                fail("TIFF palette is missing");
+            for (int i = 0; i < (1 << l.bits); i++)
+                palette.push_back({Reduce16(blue[i]), Reduce16(green[i]), Reduce16(red[i]), 255});
+        } else {
+            outBits = l.colours == 1 && !l.alpha ? 8 : l.alpha ? 32 : 24;
         }
-        tmsize_t lineBytes = TIFFScanlineSize(tif.get());
-        if (lineBytes != static_cast<tmsize_t>(width) * (directBits / 8)) fail("Unexpected TIFF layout");
-        target.Begin(static_cast<int32_t>(width), static_cast<int32_t>(height), directBits, palette);
-        for (uint32_t r = 0; r < height; r++) {
-            uint8_t* row = target.Row(static_cast<int32_t>(r));
-            if (TIFFReadScanline(tif.get(), row, r, 0) < 0) fail("TIFF file is damaged");
-            if (directBits >= 24 && !redFirst) {
-                int step = directBits / 8;
-                for (uint32_t x = 0; x < width; x++)
-                    std::swap(row[x * step], row[x * step + 2]);
+        target.Begin(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), outBits, palette);
+        // Orientations 2 to 4 store the rows or the columns mirrored.
+        const bool mirrorRows = l.orientation == ORIENTATION_BOTRIGHT || l.orientation == ORIENTATION_BOTLEFT;
+        const bool mirrorColumns =
+            l.orientation == ORIENTATION_TOPRIGHT || l.orientation == ORIENTATION_BOTRIGHT;
+        const bool white = l.photometric == PHOTOMETRIC_MINISWHITE;
+        for (uint32_t r = 0; r < l.height; r++) {
+            uint8_t* out = target.Row(static_cast<int32_t>(r));
+            const uint8_t* row = picture.data() + static_cast<size_t>(mirrorRows ? l.height - 1 - r : r) *
+                                                      l.width * l.channels;
+            for (uint32_t x = 0; x < l.width; x++) {
+                const uint8_t* in =
+                    row + static_cast<size_t>(mirrorColumns ? l.width - 1 - x : x) * l.channels;
+                unsigned red, green, blue;
+                if (l.colours == 1) {
+                    red = green = blue = white ? 255 - in[0] : in[0];
+                } else if (l.colours == 3) {
+                    red = in[0], green = in[1], blue = in[2];
+                } else { // CMYK: each colour is what the ink and the black leave of the paper
+                    unsigned paper = 255 - in[3];
+                    red = ((255 - in[0]) * paper + 127) / 255;
+                    green = ((255 - in[1]) * paper + 127) / 255;
+                    blue = ((255 - in[2]) * paper + 127) / 255;
+                }
+                if (outBits == 8) {
+                    *out++ = static_cast<uint8_t>(red);
+                    continue;
+                }
+                const unsigned a = l.alpha ? in[l.colours] : 255;
+                if (l.associated && a != 0 && a != 255) {
+                    red = std::min(255u, (red * 255 + a / 2) / a);
+                    green = std::min(255u, (green * 255 + a / 2) / a);
+                    blue = std::min(255u, (blue * 255 + a / 2) / a);
+                }
+                *out++ = static_cast<uint8_t>(redFirst ? red : blue);
+                *out++ = static_cast<uint8_t>(green);
+                *out++ = static_cast<uint8_t>(redFirst ? blue : red);
+                if (outBits == 32) *out++ = static_cast<uint8_t>(a);
             }
         }
         target.Finish();
         return;
     }
 
-    // Everything else: libtiff converts to 8-bit RGBA, top row first. The
-    // raster is cleared before decoding, so sizes no compression could reach
-    // from this file's bytes are refused first.
-    if (static_cast<uint64_t>(width) * height > static_cast<uint64_t>(bytes.size) * 65536)
-        fail("TIFF file is too small for its picture size");
-    std::vector<uint32_t> raster(static_cast<size_t>(width) * height);
-    if (!TIFFReadRGBAImageOriented(tif.get(), width, height, raster.data(), ORIENTATION_TOPLEFT, 0))
+    // Everything else: libtiff converts to 8-bit RGBA, top row first.
+    std::vector<uint32_t> raster(static_cast<size_t>(l.width) * l.height);
+    if (!TIFFReadRGBAImageOriented(tif.get(), l.width, l.height, raster.data(), ORIENTATION_TOPLEFT, 0))
         fail("Unsupported or damaged TIFF file");
     const bool alpha = extraCount > 0;
     const int bits = alpha ? 32 : 24;
-    target.Begin(static_cast<int32_t>(width), static_cast<int32_t>(height), bits, {});
-    for (uint32_t r = 0; r < height; r++) {
+    target.Begin(static_cast<int32_t>(l.width), static_cast<int32_t>(l.height), bits, {});
+    for (uint32_t r = 0; r < l.height; r++) {
         uint8_t* out = target.Row(static_cast<int32_t>(r));
-        const uint32_t* in = raster.data() + static_cast<size_t>(r) * width;
-        for (uint32_t x = 0; x < width; x++) {
+        const uint32_t* in = raster.data() + static_cast<size_t>(r) * l.width;
+        for (uint32_t x = 0; x < l.width; x++) {
             uint32_t v = in[x];
             uint8_t red = TIFFGetR(v), green = TIFFGetG(v), blue = TIFFGetB(v);
             *out++ = redFirst ? red : blue;

@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <tiffio.h>
 
 namespace {
 
@@ -127,13 +129,14 @@ TEST(ImageLoad, PngVariants) {
         v &= 1;
     image = LoadBytes(EncodePalettePng(10, 3, 1, indices));
     EXPECT_EQ(image->GetUInt8(9, 0, 0, 0), indices[29]);
-    // Low-depth grey becomes grey levels; 16-bit samples become 8-bit.
+    // Low-depth grey becomes grey levels; 16-bit samples are rounded to the
+    // nearest 8-bit value (0xFF00 is nearer 254 than 255).
     image = LoadBytes(EncodeGreyPng(4, 1, 4, {0, 5, 10, 15}));
     EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 0x55);
     EXPECT_EQ(image->GetUInt8(3, 0, 0, 0), 0xFF);
     image = LoadBytes(EncodeGreyPng(2, 1, 16, {0x1234, 0xFF00}));
     EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 0x12);
-    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 0xFF);
+    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 254);
 }
 
 TEST(ImageLoad, JpegVariants) {
@@ -158,6 +161,71 @@ TEST(ImageLoad, TiffVariants) {
     auto image = LoadBytes(EncodeTiff(grey, 8, true)); // palette: indices
     EXPECT_EQ(image->GetFormat(), ifOne);
     EXPECT_EQ(image->GetUInt8(4, 5, 0, 0), grey.At(4, 0, 0));
+}
+
+// The sample layouts of TIFF files: each case is written with libtiff and must
+// load as the picture it holds, one byte per pixel for grey levels and palette
+// indices at any depth, alpha straight (unassociated) whatever the layout.
+TEST(ImageLoad, TiffLayouts) {
+    struct {
+        const char* name;
+        int channels;
+        TTiffLayoutOptions o;
+    } cases[] = {
+        {"1-bit grey", 1, {.bits = 1}},
+        {"2-bit grey", 1, {.bits = 2}},
+        {"4-bit grey", 1, {.bits = 4, .compression = COMPRESSION_LZW}},
+        {"1-bit Group 4", 1, {.bits = 1, .compression = COMPRESSION_CCITTFAX4}},
+        {"1-bit min-is-white", 1, {.bits = 1, .minIsWhite = true, .compression = COMPRESSION_PACKBITS}},
+        {"8-bit min-is-white", 1, {.minIsWhite = true}},
+        {"16-bit grey", 1, {.bits = 16}},
+        {"1-bit palette", 1, {.bits = 1, .palette = true}},
+        {"4-bit palette", 1, {.bits = 4, .palette = true}},
+        {"8-bit palette", 1, {.palette = true, .compression = COMPRESSION_LZW}},
+        {"16-bit RGB", 3, {.bits = 16, .compression = COMPRESSION_ADOBE_DEFLATE}},
+        {"uncompressed RGB tiles of 768 bytes", 3, {.tileWidth = 16, .tileHeight = 16}},
+        {"uncompressed grey tiles of 256 bytes", 1, {.tileWidth = 16, .tileHeight = 16}},
+        {"tiled RGBA", 4, {.compression = COMPRESSION_LZW, .tileWidth = 16, .tileHeight = 16}},
+        {"16-bit RGBA", 4, {.bits = 16}},
+        {"planar RGBA", 4, {.planar = true}},
+        {"planar tiled 16-bit grey and alpha",
+         2,
+         {.bits = 16, .tileWidth = 16, .tileHeight = 32, .planar = true}},
+        {"associated alpha", 4, {.associated = true}},
+        {"planar associated alpha", 4, {.compression = COMPRESSION_LZW, .planar = true, .associated = true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TTestPicture source = MakeGradient(37, 21, c.channels);
+        // What the image must hold: levels scaled to 0..255, indices as
+        // stored, grey and alpha as RGBA, premultiplied colours divided out.
+        TTestPicture expected = source;
+        expected.channels = c.channels == 2 ? 4 : c.channels;
+        expected.pixels.clear();
+        const unsigned maximum = (1u << c.o.bits) - 1;
+        for (int y = 0; y < source.height; y++)
+            for (int x = 0; x < source.width; x++) {
+                const unsigned a = c.channels % 2 == 0 ? source.At(x, y, c.channels - 1) : 255;
+                for (int k = 0; k < expected.channels; k++) {
+                    unsigned v = c.channels == 2 ? source.At(x, y, k == 3 ? 1 : 0) : source.At(x, y, k);
+                    if (c.o.bits < 8)
+                        v = c.o.palette ? v >> (8 - c.o.bits) : (v >> (8 - c.o.bits)) * 255 / maximum;
+                    if (c.o.associated && k < 3 && a != 0)
+                        v = std::min(255u, ((v * a + 127) / 255 * 255 + a / 2) / a);
+                    if (c.o.associated && k < 3 && a == 0) v = 0;
+                    expected.pixels.push_back(static_cast<uint8_t>(v));
+                }
+            }
+        TRefPtr<T3dImage> image;
+        try {
+            image = LoadBytes(EncodeTiffLayout(source, c.o));
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what();
+            continue;
+        }
+        EXPECT_EQ(image->LastFormat(), pfTiff);
+        ExpectPicture(*image, expected);
+    }
 }
 
 TEST(ImageLoad, GifAndPsdAndPnm) {

@@ -151,7 +151,47 @@ TTestPicture DecodeJpegDirect(const std::vector<uint8_t>& bytes) {
     return p;
 }
 
+namespace {
+
+// Packs samples of the given width into a row: 16-bit ones in host order,
+// narrower ones most significant bits first.
+void PackSamples(const std::vector<unsigned>& samples, int bits, uint8_t* out) {
+    if (bits == 16) {
+        for (size_t i = 0; i < samples.size(); i++) {
+            uint16_t w = static_cast<uint16_t>(samples[i]);
+            std::memcpy(out + 2 * i, &w, 2);
+        }
+        return;
+    }
+    std::memset(out, 0, (samples.size() * bits + 7) / 8);
+    for (size_t i = 0; i < samples.size(); i++) {
+        size_t bit = i * bits;
+        out[bit / 8] |= static_cast<uint8_t>(samples[i] << (8 - bits - bit % 8));
+    }
+}
+
+std::vector<uint8_t> ReadAndRemove(const char* name) {
+    FILE* f = std::fopen(name, "rb");
+    std::vector<uint8_t> out;
+    int c;
+    while ((c = std::fgetc(f)) != EOF)
+        out.push_back(static_cast<uint8_t>(c));
+    std::fclose(f);
+    std::remove(name);
+    return out;
+}
+
+} // namespace
+
 std::vector<uint8_t> EncodeTiff(const TTestPicture& p, int bitsPerSample, bool palette) {
+    TTiffLayoutOptions options;
+    options.bits = bitsPerSample;
+    options.palette = palette;
+    options.compression = COMPRESSION_LZW;
+    return EncodeTiffLayout(p, options);
+}
+
+std::vector<uint8_t> EncodeTiffLayout(const TTestPicture& p, const TTiffLayoutOptions& o) {
     char name[] = "/tmp/zumbrix-tiff-XXXXXX";
     int fd = mkstemp(name);
     close(fd);
@@ -159,11 +199,15 @@ std::vector<uint8_t> EncodeTiff(const TTestPicture& p, int bitsPerSample, bool p
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, p.width);
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, p.height);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, p.channels);
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bitsPerSample);
-    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
-    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
-    if (palette) {
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, o.bits);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, o.planar ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, o.compression);
+    if (o.tileWidth)
+        TIFFSetField(tif, TIFFTAG_TILEWIDTH, o.tileWidth),
+            TIFFSetField(tif, TIFFTAG_TILELENGTH, o.tileHeight);
+    else
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 5);
+    if (o.palette) {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
         std::vector<uint16_t> r(256), g(256), b(256);
         for (int i = 0; i < 256; i++) {
@@ -173,35 +217,58 @@ std::vector<uint8_t> EncodeTiff(const TTestPicture& p, int bitsPerSample, bool p
         }
         TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
     } else {
-        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, p.channels >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+                     p.channels >= 3 ? PHOTOMETRIC_RGB
+                     : o.minIsWhite  ? PHOTOMETRIC_MINISWHITE
+                                     : PHOTOMETRIC_MINISBLACK);
     }
-    if (p.channels == 4 || p.channels == 2) {
-        uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+    const bool alpha = p.channels == 4 || p.channels == 2;
+    if (alpha) {
+        uint16_t extra = o.associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
     }
-    int sampleBytes = bitsPerSample / 8;
-    std::vector<uint8_t> row(static_cast<size_t>(p.width) * p.channels * sampleBytes);
-    for (int y = 0; y < p.height; y++) {
-        for (int i = 0; i < p.width * p.channels; i++) {
-            uint8_t v = p.pixels[static_cast<size_t>(y) * p.width * p.channels + i];
-            if (sampleBytes == 2) {
-                uint16_t w = static_cast<uint16_t>(v * 257);
-                std::memcpy(&row[2 * i], &w, 2);
-            } else {
-                row[i] = v;
+    // Sample c of pixel (x, y) as stored.
+    const unsigned maximum = (1u << o.bits) - 1;
+    auto sample = [&](int x, int y, int c) -> unsigned {
+        unsigned v = p.At(x, y, c);
+        if (o.associated && alpha && c < p.channels - 1) v = (v * p.At(x, y, p.channels - 1) + 127) / 255;
+        unsigned s = o.bits == 16 ? std::min(65535u, v * 257 + 100) : v >> (8 - o.bits);
+        return o.minIsWhite ? maximum - s : s;
+    };
+    const int planes = o.planar ? p.channels : 1, perPixel = o.planar ? 1 : p.channels;
+    std::vector<unsigned> samples;
+    for (int plane = 0; plane < planes; plane++) {
+        // The samples of row y from column x0 on, count pixels (zero beyond the picture).
+        auto rowSamples = [&](int x0, int y, int count) {
+            samples.assign(static_cast<size_t>(count) * perPixel, 0);
+            for (int x = x0; x < std::min(p.width, x0 + count); x++)
+                for (int k = 0; k < perPixel; k++)
+                    samples[static_cast<size_t>(x - x0) * perPixel + k] = sample(x, y, o.planar ? plane : k);
+        };
+        if (!o.tileWidth) {
+            std::vector<uint8_t> row(static_cast<size_t>(TIFFScanlineSize(tif)));
+            for (int y = 0; y < p.height; y++) {
+                rowSamples(0, y, p.width);
+                PackSamples(samples, o.bits, row.data());
+                TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), static_cast<uint16_t>(plane));
             }
+            continue;
         }
-        TIFFWriteScanline(tif, row.data(), y, 0);
+        const tmsize_t tileBytes = TIFFTileSize(tif), stride = TIFFTileRowSize(tif);
+        std::vector<uint8_t> tile(static_cast<size_t>(tileBytes));
+        for (int ty = 0; ty < p.height; ty += o.tileHeight)
+            for (int tx = 0; tx < p.width; tx += o.tileWidth) {
+                std::fill(tile.begin(), tile.end(), 0);
+                for (int r = 0; r < o.tileHeight && ty + r < p.height; r++) {
+                    rowSamples(tx, ty + r, o.tileWidth);
+                    PackSamples(samples, o.bits, tile.data() + r * stride);
+                }
+                TIFFWriteEncodedTile(tif, TIFFComputeTile(tif, tx, ty, 0, static_cast<uint16_t>(plane)),
+                                     tile.data(), tileBytes);
+            }
     }
     TIFFClose(tif);
-    FILE* f = std::fopen(name, "rb");
-    std::vector<uint8_t> out;
-    int c;
-    while ((c = std::fgetc(f)) != EOF)
-        out.push_back(static_cast<uint8_t>(c));
-    std::fclose(f);
-    std::remove(name);
-    return out;
+    return ReadAndRemove(name);
 }
 
 namespace {

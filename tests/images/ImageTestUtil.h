@@ -30,6 +30,20 @@ std::vector<uint8_t> EncodeJpeg(const TTestPicture& picture, int quality = 95);
 // What libjpeg itself decodes from a JPEG file, as RGB (grey files as grey).
 TTestPicture DecodeJpegDirect(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> EncodeTiff(const TTestPicture& picture, int bitsPerSample = 8, bool palette = false);
+// How EncodeTiffLayout lays out a picture. Samples are the picture's bytes:
+// 16-bit samples are byte * 257 + 100 (so that a reader must round, not cut
+// off the low byte), samples of fewer than 8 bits the byte's high bits. The
+// last channel of 2- and 4-channel pictures is alpha.
+struct TTiffLayoutOptions {
+    int bits = 8;                      // 1, 2, 4, 8 or 16 bits per sample
+    bool palette = false;              // indices into the palette of EncodeTiff
+    bool minIsWhite = false;           // grey stored inverted, flagged as such
+    int compression = 1;               // a libtiff COMPRESSION_ code
+    int tileWidth = 0, tileHeight = 0; // tiles (multiples of 16) instead of strips of 5 rows
+    bool planar = false;               // one plane per sample
+    bool associated = false;           // colours premultiplied by alpha, flagged as such
+};
+std::vector<uint8_t> EncodeTiffLayout(const TTestPicture& picture, const TTiffLayoutOptions& options);
 std::vector<uint8_t> EncodeGif(int width, int height, const std::vector<uint8_t>& indices, bool interlaced);
 // RGB or RGBA PSD (colour mode 3), raw or PackBits rows.
 std::vector<uint8_t> EncodePsd(const TTestPicture& picture, bool runLength = false);

@@ -372,7 +372,7 @@ TEST_F(Loader, MirelScriptPrintsTheModel) {
     Write("bad.xml", "<part start=\"(1\"/>");
     r = RunMirel({"script", dir.File("bad.xml")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Missing brackets in expression (\")\")\n");
+    EXPECT_EQ(r.err, dir.File("bad.xml") + ": Missing brackets in expression (\")\")\n");
 }
 
 TEST(MirelEval, PrintsValueOrMessage) {

@@ -56,7 +56,7 @@ TEST_F(MirelArchive, FailuresPrintTheMessageAndLeaveNoFile) {
              {"extract", dir.File("bad.pck"), "photo.jpg", "-o", dir.File("never.jpg")}}) {
         CommandResult r = RunMirel(args);
         EXPECT_EQ(r.exitCode, 1);
-        EXPECT_EQ(r.err, "The archive file appears to be corrupted\n");
+        EXPECT_EQ(r.err, dir.File("bad.pck") + ": The archive file appears to be corrupted\n");
     }
     EXPECT_FALSE(FileExists(dir.File("never.jpg")));
 

@@ -1,5 +1,6 @@
 // mirel pack / list / extract / verify: build and inspect packed archives.
 #include "tools/mirel/Mirel.h"
+#include "tools/mirel/MirelInput.h"
 
 #include "data/ZLBArchive.h"
 #include "data/ZLBArchiveWriter.h"
@@ -43,8 +44,11 @@ int Pack(const MirelArgs& args) {
             bool store = false;
             for (const std::string& g : globs)
                 store = store || fnmatch(g.c_str(), name.c_str(), 0) == 0;
-            TFileStream input(file, TFileStream::fmOpenRead);
-            writer.AddMemberFromStream(name, input, store);
+            RunNamingFile(file, [&] {
+                TFileStream input(file, TFileStream::fmOpenRead);
+                writer.AddMemberFromStream(name, input, store);
+                return 0;
+            });
         }
         writer.Finish(rawDirectory);
     });
@@ -111,8 +115,8 @@ int Verify(const MirelArgs& args) {
 }
 
 MirelCommandRegistration pack("pack", kPackUsage, Pack);
-MirelCommandRegistration list("list", "list ARCHIVE", List);
-MirelCommandRegistration extract("extract", kExtractUsage, Extract);
-MirelCommandRegistration verify("verify", "verify ARCHIVE", Verify);
+MirelCommandRegistration list("list", "list ARCHIVE", NamingFirstFile<List>);
+MirelCommandRegistration extract("extract", kExtractUsage, NamingFirstFile<Extract>);
+MirelCommandRegistration verify("verify", "verify ARCHIVE", NamingFirstFile<Verify>);
 
 } // namespace

@@ -1,6 +1,7 @@
 // mirel font info / build: inspect console font files and build them from a
 // TrueType font with FreeType.
 #include "tools/mirel/Mirel.h"
+#include "tools/mirel/MirelInput.h"
 
 #include "data/ConsoleFont.h"
 #include "platform/Format.h"
@@ -19,8 +20,9 @@ const char* kFontUsage = "font info FILE | font build TTF OUT.noc [--px N] [--fi
 int Info(const MirelArgs& args) {
     if (args.size() != 2) return MirelUsage(kFontUsage);
     TConsoleFont font;
-    if (!LoadConsoleFontFile(args[1], font))
-        return MirelFail(Format("The file %s holds no console font", args[1].c_str()));
+    bool loaded = false;
+    RunNamingFile(args[1], [&] { return (loaded = LoadConsoleFontFile(args[1], font)) ? 0 : 1; });
+    if (!loaded) return MirelFail(Format("The file %s holds no console font", args[1].c_str()));
     std::string glyphs;
     for (size_t i = 0; i < font.glyphs.size(); i++) {
         const TConsoleGlyph& g = font.glyphs[i];
@@ -149,11 +151,15 @@ int Build(const MirelArgs& args) {
     std::vector<TRenderedGlyph> glyphs;
     std::vector<int> xs, ys;
     int cellHeight = 0, ascender = 0;
-    // Without --px: the largest size whose glyphs fit the picture.
+    // Without --px: the largest size whose glyphs fit the picture. A damaged
+    // font fails here, naming its file.
     int size = px ? px : std::min(height, 96);
     for (;; size--) {
         if (size < 4) return MirelFail(Format("The glyphs do not fit into %d x %d pixels", width, height));
-        cellHeight = RenderGlyphs(ft.face, size, first, last, glyphs, ascender);
+        RunNamingFile(files[0], [&] {
+            cellHeight = RenderGlyphs(ft.face, size, first, last, glyphs, ascender);
+            return 0;
+        });
         if (Pack(glyphs, cellHeight, pad, width, height, xs, ys)) break;
         if (px)
             return MirelFail(Format("The glyphs do not fit into %d x %d pixels at %d px", width, height, px));

@@ -1,6 +1,7 @@
 // mirel image info / convert / normalmap: load pictures through the image
 // layer, inspect them, save them as Targa or raw files, make normal maps.
 #include "tools/mirel/Mirel.h"
+#include "tools/mirel/MirelInput.h"
 
 #include "data/3dImage.h"
 #include "data/PictureDecoder.h"
@@ -18,15 +19,21 @@ const char* kImageUsage =
 
 TRefPtr<T3dImage> Load(const std::string& file) {
     TRefPtr<T3dImage> image(new T3dImage());
-    image->LoadFromFile(file);
+    RunNamingFile(file, [&] {
+        image->LoadFromFile(file);
+        return 0;
+    });
     return image;
 }
 
-// Saves through SaveToFile into a temporary beside out, then renames, so a
-// failure leaves no partial file behind.
+// Writes what SaveToFile writes (kind 0 Targa, 1 raw) into a temporary beside
+// out, then renames it, so a failure leaves no partial file behind.
 int Save(T3dImage& image, const std::string& out, int kind) {
-    WriteThroughTemporary(out, [&](const std::string& temp) { image.SaveToFile(temp.c_str(), kind); });
-    return 0;
+    return RunNamingFile(out, [&] {
+        std::vector<uint8_t> bytes = kind == 1 ? image.EncodeRawFile() : image.EncodeTargaFile();
+        WriteFileAtomically(out, bytes.data(), bytes.size());
+        return 0;
+    });
 }
 
 int Info(const MirelArgs& args) {

@@ -1,6 +1,7 @@
 // mirel eval / xml / script: evaluate an expression, list a document's
 // scanner parts, dump a demo script's document model.
 #include "tools/mirel/Mirel.h"
+#include "tools/mirel/MirelInput.h"
 
 #include "data/FlexibleStream.h"
 #include "platform/Format.h"
@@ -13,8 +14,12 @@
 
 namespace {
 
+// The expression is the input: an empty one is refused; the evaluator's
+// own messages say what is wrong with any other.
 int Eval(const MirelArgs& args) {
     if (args.size() != 1) return MirelUsage("eval EXPR");
+    if (args[0].find_first_not_of(" \t\r\n") == std::string::npos)
+        return MirelFail("The expression is empty");
     TParser parser;
     parser.SetExpression(args[0]);
     double value = static_cast<double>(parser.GetValue());
@@ -23,13 +28,15 @@ int Eval(const MirelArgs& args) {
     return 0;
 }
 
+// The parts are collected and printed only once the whole text is scanned.
 int Xml(const MirelArgs& args) {
     if (args.size() != 1) return MirelUsage("xml FILE");
-    std::vector<uint8_t> bytes = ReadWholeFile(args[0]);
+    std::vector<uint8_t> bytes = ReadInputFile(args[0]);
+    CheckMarkupText(args[0], bytes);
     TXmlParser scanner;
     scanner.SetBuffer(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     scanner.Rewind();
-    std::string line;
+    std::string line, out;
     while (scanner.Next()) {
         line = "{\"kind\": " + JsonString(XmlPartTypeName(scanner.CurPartType()));
         line += ", \"name\": " + JsonString(scanner.CurName());
@@ -42,8 +49,9 @@ int Xml(const MirelArgs& args) {
             line += "[" + JsonString(attrs[i].Name) + ", " + JsonString(attrs[i].Value) + "]";
         }
         line += "]}\n";
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        out += line;
     }
+    std::fwrite(out.data(), 1, out.size(), stdout);
     return 0;
 }
 
@@ -186,7 +194,10 @@ int Script(const MirelArgs& args) {
     TFlexibleStream::ResetSettings();
     std::string scriptName = file;
     if (!archive.empty()) {
-        TFlexibleStream::OpenArchiveFile(archive);
+        RunNamingFile(archive, [&] {
+            TFlexibleStream::OpenArchiveFile(archive);
+            return 0;
+        });
         TFlexibleStream::SetMode(lmPackage);
     } else if (!dataDir.empty()) {
         TFlexibleStream::SetDataRoot(dataDir);
@@ -201,8 +212,16 @@ int Script(const MirelArgs& args) {
         }
     }
 
+    // The main script must be a whole text; the loader itself takes anything.
     TFileXMLParser script;
-    script.LoadScript(scriptName);
+    RunNamingFile(file, [&] {
+        TFlexibleStream stream(scriptName);
+        std::vector<uint8_t> bytes(static_cast<size_t>(stream.GetSize()));
+        stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+        CheckMarkupText(file, bytes);
+        script.LoadScript(scriptName);
+        return 0;
+    });
     if (!value) {
         std::string json = ModelJson(script);
         std::fwrite(json.data(), 1, json.size(), stdout);

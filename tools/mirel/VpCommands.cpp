@@ -3,6 +3,7 @@
 // mirel vp check FILE: loads the program into a hidden GL context through the
 // rendering device (natively or through the emulation) and reports the result.
 #include "tools/mirel/Mirel.h"
+#include "tools/mirel/MirelInput.h"
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
 #include "Mirel3d/Mirel3dOpengl/NvEmulation.h"
@@ -19,7 +20,7 @@ namespace {
 const char* kVpUsage = "vp translate FILE | vp check FILE";
 
 int Translate(const std::string& file) {
-    std::vector<uint8_t> text = ReadWholeFile(file);
+    std::vector<uint8_t> text = ReadInputFile(file);
     try {
         std::string arb = NvTranslateVertexProgram(
             std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
@@ -31,12 +32,12 @@ int Translate(const std::string& file) {
 }
 
 int Check(const std::string& file) {
-    std::vector<uint8_t> text = ReadWholeFile(file);
+    std::vector<uint8_t> text = ReadInputFile(file);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return MirelFail(std::string("Couldn't open a window: ") + SDL_GetError());
+        return MirelFail(Format("%s: Couldn't open a window: %s", file.c_str(), SDL_GetError()));
     SDL_Window* window = SDL_CreateWindow("mirel vp", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, 16,
                                           16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window) return MirelFail(std::string("Couldn't open a window: ") + SDL_GetError());
+    if (!window) return MirelFail(Format("%s: Couldn't open a window: %s", file.c_str(), SDL_GetError()));
     int status = 0;
     {
         TRefPtr<T3dOpenGLDevice> device(new T3dOpenGLDevice());
