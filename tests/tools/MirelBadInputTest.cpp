@@ -10,6 +10,7 @@
 #include "data/ConsoleFont.h"
 #include "data/ZLBArchiveWriter.h"
 #include "scene/chunks/NoiceLoader.h"
+#include "scene/loader/Y3dFile.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,7 @@
 namespace {
 
 // The inputs the test makes, by kind.
-enum TKind { kNone, kArchive, kPicture, kScript, kScene, kFont, kTrueType, kProgram };
+enum TKind { kNone, kArchive, kPicture, kScript, kScene, kFont, kTrueType, kProgram, kY3d, kModel };
 
 // What a command row runs. In args, "IN" stands for the input file and "OUT"
 // for the output file.
@@ -49,6 +50,9 @@ const TCommand kCommands[] = {
     {{"chunks", "IN"},                           kScene,    kScript,  true},
     {{"vp", "translate", "IN"},                  kProgram,  kPicture, true},
     {{"vp", "check", "IN"},                      kProgram,  kScene,   true},
+    {{"scene", "dump", "IN"},                    kY3d,      kPicture, true},
+    {{"scene", "render", "IN", "OUT"},           kY3d,      kScript,  true},
+    {{"scene", "import", "IN", "OUT"},           kModel,    kPicture, true},
 };
 // clang-format on
 
@@ -103,6 +107,35 @@ protected:
         const std::string program = "!!VP1.1\nMOV o[HPOS], v[OPOS];\nMOV o[COL0], v[COL0];\nEND\n";
         files_[kProgram].assign(program.begin(), program.end());
         if (FileExists(kTrueTypeFont)) files_[kTrueType] = ReadFileBytes(kTrueTypeFont);
+        // A scene that loads and renders: a lit, seen quad.
+        TY3dDocument y3d;
+        TY3dObject quad, camera, light;
+        quad.What = TY3dObject::okMesh;
+        quad.Node.Header = {1, 0, -1, "quad"};
+        quad.Mesh.Header = {1, 0, -1, "quad"};
+        quad.Mesh.Flags = vfPosition | vfNormal;
+        quad.Mesh.VertexCount = 3;
+        quad.Mesh.Vertices = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1};
+        quad.Mesh.Indices = {0, 1, 2};
+        quad.Mesh.Groups = {{4, 0, 0, 3}};
+        camera.What = TY3dObject::okCamera;
+        camera.Node.Header = camera.Camera.Header = {2, 0, -1, "camera"};
+        camera.Node.Translation[2] = 5;
+        light.What = TY3dObject::okLight;
+        light.Node.Header = light.Light.Header = {3, 0, -1, "light"};
+        light.Node.Translation[2] = 5;
+        y3d.Objects = {quad, camera, light};
+        y3d.Materials.resize(1);
+        files_[kY3d] = WriteY3d(y3d);
+        // A glTF model of one triangle, its buffer inline.
+        const std::string model =
+            "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],"
+            "\"nodes\":[{\"name\":\"n\",\"mesh\":0}],\"meshes\":[{\"primitives\":[{\"attributes\":"
+            "{\"POSITION\":0}}]}],\"accessors\":[{\"bufferView\":0,\"componentType\":5126,\"count\":3,"
+            "\"type\":\"VEC3\",\"min\":[0,0,0],\"max\":[1,1,0]}],\"bufferViews\":[{\"buffer\":0,"
+            "\"byteLength\":36}],\"buffers\":[{\"byteLength\":36,\"uri\":\"data:application/"
+            "octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA\"}]}";
+        files_[kModel].assign(model.begin(), model.end());
         std::filesystem::create_directory(dir.File("folder"));
     }
 
@@ -154,7 +187,7 @@ protected:
     }
 
     TempDir dir;
-    std::vector<uint8_t> files_[kProgram + 1];
+    std::vector<uint8_t> files_[kModel + 1];
 };
 
 } // namespace

@@ -252,30 +252,7 @@ int SceneDump(const MirelArgs& args) {
     }
     if (file.empty() || (!dataDir.empty() && !archive.empty())) return MirelUsage(kDumpUsage);
 
-    std::error_code error;
-    if (std::filesystem::is_directory(file, error))
-        return MirelFail(Format("%s is a folder, not a scene file", file.c_str()));
-    const std::vector<uint8_t> bytes = ReadWholeFile(file);
-    // Unknown chunks are skipped, so any file would load as an empty scene;
-    // a scene file begins with a chunk.
-    if (bytes.size() < kChunkHeaderSize || std::memcmp(bytes.data(), "TAOG", 4) != 0)
-        return MirelFail(Format("%s is not a scene file (it does not begin with a chunk)", file.c_str()));
-
-    // Pictures and vertex programs come from the scene's own folder, the
-    // given folder or the given archive; what those lack, from the archive
-    // this tool carries.
-    TFlexibleStream::ResetSettings();
-    if (!archive.empty()) {
-        TFlexibleStream::OpenArchiveFile(archive);
-        TFlexibleStream::SetMode(lmPackage);
-    } else {
-        const std::string folder = std::filesystem::path(file).parent_path().string();
-        TFlexibleStream::SetDataRoot(dataDir.empty() ? folder : dataDir);
-        TFlexibleStream::SetMode(lmFile);
-    }
-    if (const TResourceBlock* carried = FindResource("PCK", "FILES"))
-        TFlexibleStream::SetFallbackArchive(
-            std::make_shared<TReadOnlyMemoryStream>(carried->data, int64_t(carried->size)));
+    const std::vector<uint8_t> bytes = OpenSceneFile(file, dataDir, archive);
 
     THiddenGL gl;
     std::string json;

@@ -1,8 +1,15 @@
 #include "tools/mirel/SceneCommon.h"
 
+#include <cstring>
+#include <filesystem>
 #include <map>
+#include <memory>
 
+#include "data/FlexibleStream.h"
 #include "platform/Exception.h"
+#include "platform/Format.h"
+#include "platform/Resources.h"
+#include "scene/chunks/NoiceLoader.h"
 
 namespace {
 
@@ -64,4 +71,40 @@ THiddenGL::~THiddenGL() {
     context_.Reset();
     device_.Reset();
     if (window_) SDL_DestroyWindow(window_);
+}
+
+std::vector<uint8_t> OpenSceneFile(const std::string& file, const std::string& dataDir,
+                                   const std::string& archive) {
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        throw Exception(Format("%s is a folder, not a scene file", file.c_str()));
+    const bool onDisk = std::filesystem::exists(file, error);
+
+    TFlexibleStream::ResetSettings();
+    if (!archive.empty()) {
+        TFlexibleStream::OpenArchiveFile(archive);
+        TFlexibleStream::SetMode(lmPackage);
+    } else {
+        const std::string folder = std::filesystem::path(file).parent_path().string();
+        TFlexibleStream::SetDataRoot(dataDir.empty() ? folder : dataDir);
+        TFlexibleStream::SetMode(lmFile);
+    }
+    if (const TResourceBlock* carried = FindResource("PCK", "FILES"))
+        TFlexibleStream::SetFallbackArchive(
+            std::make_shared<TReadOnlyMemoryStream>(carried->data, int64_t(carried->size)));
+
+    std::vector<uint8_t> bytes;
+    if (onDisk || (archive.empty() && dataDir.empty())) {
+        bytes = ReadWholeFile(file);
+    } else {
+        TFlexibleStream stream(file);
+        if (!stream.HasSource()) throw Exception(Format("Couldn't open the file named %s", file.c_str()));
+        bytes.resize(size_t(stream.GetSize()));
+        if (!bytes.empty()) stream.ReadBuffer(bytes.data(), int64_t(bytes.size()));
+    }
+    // Unknown chunks are skipped, so any file would load as an empty scene;
+    // a scene file begins with a chunk.
+    if (bytes.size() < size_t(kChunkHeaderSize) || std::memcmp(bytes.data(), "TAOG", 4) != 0)
+        throw Exception(Format("%s is not a scene file (it does not begin with a chunk)", file.c_str()));
+    return bytes;
 }

@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include <string>
+#include <vector>
 
 #include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
 #include "tools/mirel/Mirel.h"
@@ -34,3 +35,12 @@ private:
     TRefPtr<T3dOpenGLDevice> device_;
     TRefPtr<I3dContext> context_;
 };
+
+// Reads the scene file a command names and selects where what it refers to
+// (pictures, vertex programs) is found: the given archive, the given folder,
+// or the scene file's own folder; what those lack comes from the archive
+// mirel carries. A FILE that does not exist on disk is looked up by name in
+// the given archive or folder. Raises an Exception naming the file when it is
+// a folder, cannot be read or does not begin with a chunk.
+std::vector<uint8_t> OpenSceneFile(const std::string& file, const std::string& dataDir,
+                                   const std::string& archive);

@@ -93,27 +93,6 @@ bool ParseOptions(const MirelArgs& args, TRenderOptions& o) {
     return !o.file.empty() && !o.out.empty() && (o.dataDir.empty() || o.archive.empty());
 }
 
-// Where the scene file and what it references come from; returns the name
-// the scene is opened by.
-std::string SelectDataSource(const TRenderOptions& o) {
-    TFlexibleStream::ResetSettings();
-    if (!o.archive.empty()) {
-        TFlexibleStream::OpenArchiveFile(o.archive);
-        TFlexibleStream::SetMode(lmPackage);
-        return o.file;
-    }
-    TFlexibleStream::SetMode(lmFile);
-    if (!o.dataDir.empty()) {
-        TFlexibleStream::SetDataRoot(o.dataDir);
-        return o.file;
-    }
-    // The scene's own folder holds what it references.
-    size_t slash = o.file.find_last_of('/');
-    if (slash == std::string::npos) return o.file;
-    TFlexibleStream::SetPath(o.file.substr(0, slash + 1));
-    return o.file.substr(slash + 1);
-}
-
 // RGBA rows bottom first, as read back, written as an upright PNG.
 void WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t w, int32_t h) {
     png_image image;
@@ -142,7 +121,7 @@ void WriteTarga(const std::string& path, std::vector<uint8_t>& rgba, int32_t w, 
 int Render(const MirelArgs& args) {
     TRenderOptions o;
     if (!ParseOptions(args, o)) return MirelUsage(kRenderUsage);
-    const std::string sceneName = SelectDataSource(o);
+    const std::vector<uint8_t> bytes = OpenSceneFile(o.file, o.dataDir, o.archive);
 
     THiddenGL gl(64, 64);
     I3dDevice* device = gl.Device();
@@ -162,7 +141,8 @@ int Render(const MirelArgs& args) {
     {
         TSmartY3dLoader loader(device);
         loader.RegisterSceneHandlers();
-        loader.Load(sceneName);
+        TReadOnlyMemoryStream stream(bytes.data(), int64_t(bytes.size()));
+        loader.LoadFromStream(stream, o.file);
         Ts3dScene* scene = loader.Scene();
         if (o.reflectMapSize >= 0) scene->ReflectMapSize = o.reflectMapSize;
         scene->ShadowMapSize = o.shadowMapSize;
