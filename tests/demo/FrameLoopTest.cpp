@@ -113,6 +113,31 @@ TEST(FrameLoop, ClockJumpsStopAndStartPartsButSkipPrepareTimes) {
                                         "Render e first=1 part=2.000 local=0.200", "AfterRender e"}));
 }
 
+TEST(FrameLoop, EndingTheTimelineStopsEveryPartSoThatTheNextPassStartsThemAgain) {
+    DemoWindow w;
+    NEED_WINDOW(w);
+    Timeline t;
+    auto live = t.Effect(w.Device(), "live");
+    auto permanent = t.Effect(w.Device(), "permanent");
+    auto over = t.Effect(w.Device(), "over");
+    auto later = t.Effect(w.Device(), "later");
+    Timeline::Part(w.Device(), live.Get(), 0.0f, 200.0f);
+    Timeline::Part(w.Device(), permanent.Get(), 5.0f, 5.0f);
+    Timeline::Part(w.Device(), over.Get(), 1.0f, 2.0f);
+    Timeline::Part(w.Device(), later.Get(), 150.0f, 160.0f);
+    for (double now : {0.0, 1.5, 117.5})
+        w.FrameAt(now, 0.1f);
+    t.log.clear();
+    w.Device()->EndTimeline();
+    // Only what is still running stops; only the part whose unprepare time
+    // lies beyond the last frame (and whose prepare time does not) is
+    // unprepared: "over" was unprepared by the frames, "later" never prepared.
+    EXPECT_EQ(t.log, (std::vector<std::string>{"Stop live", "Stop permanent", "Unprepare live"}));
+    t.log.clear();
+    w.FrameAt(0.0, 0.0f);
+    EXPECT_EQ(Filter(t.log, "Start"), (std::vector<std::string>{"Start live", "Start permanent"}));
+}
+
 TEST(FrameLoop, AFrameWithoutLivePartsIsClearedAndPresented) {
     DemoWindow w;
     NEED_WINDOW(w);
@@ -244,6 +269,31 @@ TEST(Capture, TwoRequestsBeforeAFrameWriteOneFileNumberedWithTheSecond) {
     EXPECT_EQ(file[16], 32);                 // bits per pixel
     w.FrameAt(1.1, 0.01f);                   // nothing pending: no new file
     EXPECT_FALSE(std::filesystem::exists(prefix + "_00003.tga"));
+}
+
+TEST(Capture, APictureOfTheScreenIsOpaqueWhateverTheBufferHoldsAsAlpha) {
+    DemoWindow w(16, 8);
+    NEED_WINDOW(w);
+    TempDir dir;
+    // What blending can leave in the colour buffer: colour with alpha 0.5.
+    T3dClearValues values{};
+    values.Flags = 1;
+    values.Color = {0.2f, 0.4f, 0.6f, 0.5f};
+    w.Context()->SetClearValues(values);
+    w.Context()->Clear(1);
+    // The window's buffer keeps alpha (it has 8 alpha bits), so the capture
+    // must make the picture opaque itself.
+    ASSERT_NEAR(w.ReadBack()[3], 128, 1);
+    w.Device()->RequestCapture(dir.File("c"));
+    w.FrameAt(1.0, 0.01f); // no parts: the frame is cleared with those values
+    RgbaPicture picture;
+    ASSERT_TRUE(LoadPicture(dir.File("c_00001.tga"), picture));
+    ASSERT_EQ(picture.pixels.size(), 16u * 8u * 4u);
+    for (size_t i = 0; i < picture.pixels.size(); i += 4) {
+        EXPECT_EQ(picture.pixels[i + 3], 255) << "pixel " << i / 4;
+        EXPECT_NEAR(picture.pixels[i + 0], 51, 1);
+        EXPECT_NEAR(picture.pixels[i + 2], 153, 1);
+    }
 }
 
 TEST(Registry, ClassNamesSelectEffectKindsExactly) {
