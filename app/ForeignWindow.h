@@ -5,6 +5,13 @@
 // its owner may already listen for its input), so we create our own
 // GL-capable child window inside it, at (0, 0) with the parent's size, and
 // give that to SDL.
+//
+// The host owns the parent: it resizes it (the child follows) and destroys
+// it when the run ends (xscreensaver does so on every unblank), often while
+// we are still drawing. Requests that then fail for the vanished windows are
+// the normal end of such a run, not faults: once a child has been made, X
+// errors are recorded instead of ending the process, and Poll reports the
+// host window gone.
 #pragma once
 
 #include <SDL.h>
@@ -22,10 +29,20 @@ public:
 
     // Creates the child inside parent and the SDL window on it (SDL's video
     // part must be initialised). Returns false, with nothing made, when the
-    // parent does not exist, there is no X display or no GL-capable visual.
+    // parent does not exist, there is no X display or no GL-capable visual,
+    // or the parent vanished meanwhile (HostGone is then true).
     bool Create(uint64_t parent);
     // Destroys the SDL window and the child (also done by the destructor).
     void Destroy();
+
+    // Handles what the host did since the last call: a resized parent
+    // resizes the child; a destroyed parent (or child) marks the host gone.
+    // Returns false once the host window is gone.
+    bool Poll();
+    // The host's window went away after we found it.
+    bool HostGone() const { return gone_; }
+    // X errors recorded (not reported) since the first child was made.
+    static int XErrorCount();
 
     SDL_Window* Window() const { return window_; }
     uint64_t Child() const { return child_; }
@@ -36,6 +53,8 @@ private:
     _XDisplay* display_ = nullptr; // our own connection: the child lives as long as it
     uint64_t child_ = 0;
     unsigned long colormap_ = 0;
+    uint64_t parent_ = 0;
     SDL_Window* window_ = nullptr;
     int width_ = 0, height_ = 0;
+    bool gone_ = false;
 };

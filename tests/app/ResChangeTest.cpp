@@ -45,7 +45,7 @@ TEST(ResChange, SettersFlagNonZeroValuesAndClearForZero) {
     change.SetBitsPerPixel(0);
     EXPECT_EQ(change.Requested().fields, 0x180000u);
     EXPECT_EQ(change.Requested().width, 1024);
-    change.Apply(); // no window: nothing to switch
+    EXPECT_FALSE(change.Apply()); // no window: nothing to switch
     EXPECT_FALSE(change.Applied());
 }
 
@@ -60,9 +60,18 @@ TEST(ResChange, SwitchesAWindowToFullScreenAndBack) {
         // Ask for the desktop's own size: every display offers that one.
         change.SetWidth(change.Desktop().w);
         change.SetHeight(change.Desktop().h);
-        change.Apply();
+        EXPECT_TRUE(change.Apply());
         EXPECT_TRUE(change.Applied());
         EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
+    }
+    {
+        // A size the display lacks is refused and the window left alone.
+        TResChange change(window);
+        change.SetWidth(change.Desktop().w + 1);
+        change.SetHeight(change.Desktop().h);
+        EXPECT_FALSE(change.Apply());
+        EXPECT_FALSE(change.Applied());
+        EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
     }
     EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
     SDL_DestroyWindow(window);
