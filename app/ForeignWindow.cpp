@@ -87,22 +87,27 @@ bool TForeignChildWindow::Create(uint64_t parent) {
     if (known && !gXError) {
         XVisualInfo* visual = ChooseGlVisual(display, XScreenNumberOfScreen(attributes.screen));
         if (visual) {
-            colormap = XCreateColormap(display, static_cast<::Window>(parent), visual->visual, AllocNone);
+            // The window starts out on the root window, unmapped and out of
+            // any window manager's hands, and only moves into the parent
+            // once the GL context exists (Embed): a window the host destroys
+            // while SDL sets up the context crashes SDL.
+            ::Window root = RootWindowOfScreen(attributes.screen);
+            colormap = XCreateColormap(display, root, visual->visual, AllocNone);
             XSetWindowAttributes set = {};
             set.colormap = colormap;
             set.border_pixel = 0;
             set.background_pixel = 0;
+            set.override_redirect = True;
             // Input stays with the owner of the parent (it may already listen
             // for button presses); we only ask for what a child needs.
             set.event_mask = StructureNotifyMask | ExposureMask;
             child = XCreateWindow(
-                display, static_cast<::Window>(parent), 0, 0, static_cast<unsigned>(attributes.width),
+                display, root, 0, 0, static_cast<unsigned>(attributes.width),
                 static_cast<unsigned>(attributes.height), 0, visual->depth, InputOutput, visual->visual,
-                CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &set);
+                CWColormap | CWBorderPixel | CWBackPixel | CWEventMask | CWOverrideRedirect, &set);
             XFree(visual);
             // The parent's size changes and its end reach us as events.
             XSelectInput(display, static_cast<::Window>(parent), StructureNotifyMask);
-            XMapWindow(display, child);
             XSync(display, False);
         }
     }
@@ -139,6 +144,20 @@ bool TForeignChildWindow::Create(uint64_t parent) {
         return false;
     }
     return true;
+}
+
+bool TForeignChildWindow::Embed() {
+    if (!display_ || gone_) return false;
+    Poll();
+    if (gone_) return false;
+    gChecking = true;
+    gXError = false;
+    XReparentWindow(display_, static_cast<::Window>(child_), static_cast<::Window>(parent_), 0, 0);
+    XMapWindow(display_, static_cast<::Window>(child_));
+    XSync(display_, False);
+    gChecking = false;
+    if (gXError) gone_ = true; // the parent went away meanwhile
+    return !gone_;
 }
 
 bool TForeignChildWindow::Poll() {

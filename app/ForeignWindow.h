@@ -3,8 +3,8 @@
 //
 // OpenGL into a foreign window is fragile (its visual may not suit GL, and
 // its owner may already listen for its input), so we create our own
-// GL-capable child window inside it, at (0, 0) with the parent's size, and
-// give that to SDL.
+// GL-capable window with the parent's size, give that to SDL, and, once the
+// GL context is made on it, move it into the parent at (0, 0).
 //
 // The host owns the parent: it resizes it (the child follows) and destroys
 // it when the run ends (xscreensaver does so on every unblank), often while
@@ -27,11 +27,15 @@ public:
     TForeignChildWindow(const TForeignChildWindow&) = delete;
     TForeignChildWindow& operator=(const TForeignChildWindow&) = delete;
 
-    // Creates the child inside parent and the SDL window on it (SDL's video
-    // part must be initialised). Returns false, with nothing made, when the
-    // parent does not exist, there is no X display or no GL-capable visual,
-    // or the parent vanished meanwhile (HostGone is then true).
+    // Creates the window (not yet inside parent) and the SDL window on it
+    // (SDL's video part must be initialised). Returns false, with nothing
+    // made, when the parent does not exist, there is no X display or no
+    // GL-capable visual, or the parent vanished meanwhile (HostGone is then
+    // true).
     bool Create(uint64_t parent);
+    // Moves the window into the parent and shows it there; call it once the
+    // GL context exists. False when the parent is gone.
+    bool Embed();
     // Destroys the SDL window and the child (also done by the destructor).
     void Destroy();
 

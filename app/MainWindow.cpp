@@ -297,6 +297,12 @@ void TMainWindow::Startup() {
     const bool offline = commandLine_.benchmark || !commandLine_.renderDir.empty();
     device_->SetAudioOutput(offline ? aoSilent : aoDevice);
     device_->Init(window_, false, musicEnabled_);
+    // Into the host's window now that the GL context exists; a host that
+    // took its window away meanwhile ends the run.
+    if (foreignWindow_ && !foreignWindow_->Embed()) {
+        CloseRequest();
+        return;
+    }
     if (auto* player = dynamic_cast<TBassPlayer*>(device_->GetMusicPlayer()); player && !offline) {
         if (!player->HasAudioDevice())
             app.ShowNotice(Format("zumbrix: no audio device (%s); the demo plays without sound",
@@ -329,7 +335,9 @@ void TMainWindow::Startup() {
     TRefPtr<I3dContext> main;
     device_->GetDevice()->GetMainContext(main);
     device_->GetDevice()->MakeContextCurrent(main.Get());
-    if (!saver_->InPreview() || embedded) SDL_ShowWindow(window_);
+    // A window inside a foreign one is already shown (Embed); asking SDL to
+    // show it would wait for a map that never comes once the host is gone.
+    if (!saver_->InPreview() && !embedded) SDL_ShowWindow(window_);
     device_->Start();
     if (commandLine_.start > 0.0) {
         if (IMusicPlayer* player = device_->GetMusicPlayer()) {

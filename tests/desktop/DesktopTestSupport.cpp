@@ -1,5 +1,7 @@
 #include "tests/desktop/DesktopTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -73,6 +75,54 @@ std::vector<std::string> Environment(pid_t pid) {
 int IgnoreXErrors(Display*, XErrorEvent*) {
     return 0; // windows of other programs come and go while we look
 }
+
+// Each test of this program runs on an X server of its own: the tests read
+// what the screen shows, and xscreensaver covers the whole screen and grabs
+// the input, which must not reach the windows of tests running beside them.
+class TPrivateDisplay : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) return; // the tests that need one skip
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_t pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            int null = open("/dev/null", O_RDWR);
+            dup2(null, 0);
+            dup2(null, 1);
+            dup2(null, 2);
+            std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24", "-nolisten",
+                   "tcp", "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        char c;
+        while (pid > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (number.empty()) {
+            // No Xvfb here: the display the tests were started on.
+            if (pid > 0) waitpid(pid, nullptr, 0);
+            return;
+        }
+        server_ = pid;
+        setenv("DISPLAY", (":" + number).c_str(), 1);
+        unsetenv("XAUTHORITY");
+    }
+    void TearDown() override {
+        if (server_ <= 0) return;
+        kill(server_, SIGTERM);
+        waitpid(server_, nullptr, 0);
+    }
+
+private:
+    pid_t server_ = -1;
+};
+
+const auto* const kPrivateDisplay = ::testing::AddGlobalTestEnvironment(new TPrivateDisplay);
 
 } // namespace
 
