@@ -38,12 +38,12 @@ int TMainWindow::RunBenchmark() {
                             ? commandLine_.duration
                             : std::max(double(TDemo3dDevice::kEndTime) - commandLine_.start, 0.0) + step;
     const size_t expected = size_t(std::ceil(span / step) + 2) * size_t(loops);
-    std::vector<double> frameMs;
-    std::vector<double> frameTime;
-    frameMs.reserve(expected);
-    frameTime.reserve(expected);
+    // Written in place from the start, so that the memory printed after each
+    // pass is the demo's alone, not these lists filling up.
+    std::vector<double> frameMs(expected), frameTime(expected);
+    size_t frames = 0;
     for (int loop = 1; loop <= loops && !closeRequested_; loop++) {
-        size_t first = frameMs.size();
+        size_t first = frames;
         for (int64_t k = 0; !app.Terminated(); k++) {
             SDL_Event event;
             while (SDL_PollEvent(&event))
@@ -56,18 +56,25 @@ int TMainWindow::RunBenchmark() {
             auto before = std::chrono::steady_clock::now();
             device_->RenderFrame(); // past the end it asks the application to terminate
             auto after = std::chrono::steady_clock::now();
-            frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
-            frameTime.push_back(t);
+            if (frames == frameMs.size()) {
+                frameMs.resize(frames * 2);
+                frameTime.resize(frames * 2);
+            }
+            frameMs[frames] = std::chrono::duration<double, std::milli>(after - before).count();
+            frameTime[frames] = t;
+            frames++;
         }
         // Every part stops at the end of a pass and starts again in the next.
         device_->EndTimeline();
         if (loops > 1)
-            std::printf("loop %d: %zu frames, resident memory %ld KiB\n", loop, frameMs.size() - first,
+            std::printf("loop %d: %zu frames, resident memory %ld KiB\n", loop, frames - first,
                         ResidentKiB());
         if (!closeRequested_) app.ClearTerminate(); // the timeline's end, not the viewer's
     }
     if (closeRequested_) app.Terminate();
-    if (frameMs.empty()) return closeRequested_ ? 0 : 1;
+    if (frames == 0) return closeRequested_ ? 0 : 1;
+    frameMs.resize(frames);
+    frameTime.resize(frames);
     size_t worst = size_t(std::max_element(frameMs.begin(), frameMs.end()) - frameMs.begin());
     double sum = 0.0;
     for (double ms : frameMs)
