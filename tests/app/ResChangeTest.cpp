@@ -64,15 +64,6 @@ TEST(ResChange, SwitchesAWindowToFullScreenAndBack) {
         EXPECT_TRUE(change.Applied());
         EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
     }
-    {
-        // A size the display lacks is refused and the window left alone.
-        TResChange change(window);
-        change.SetWidth(change.Desktop().w + 1);
-        change.SetHeight(change.Desktop().h);
-        EXPECT_FALSE(change.Apply());
-        EXPECT_FALSE(change.Applied());
-        EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
-    }
     EXPECT_FALSE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
     SDL_DestroyWindow(window);
 }

@@ -88,11 +88,6 @@ TEST(CommandLine, XScreenSaverSwitchesWithOneOrTwoDashes) {
     }
 }
 
-TEST(CommandLine, BenchmarkLoops) {
-    EXPECT_EQ(Parse({"--benchmark"}).loops, 1);
-    EXPECT_EQ(Parse({"--benchmark", "--loops", "10"}).loops, 10);
-}
-
 TEST(CommandLine, MistakesAreRefusedWithAMessage) {
     using ::testing::HasSubstr;
     EXPECT_THAT(Error({"--window"}), HasSubstr("--window needs a value"));

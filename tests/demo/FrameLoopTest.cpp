@@ -271,31 +271,6 @@ TEST(Capture, TwoRequestsBeforeAFrameWriteOneFileNumberedWithTheSecond) {
     EXPECT_FALSE(std::filesystem::exists(prefix + "_00003.tga"));
 }
 
-TEST(Capture, APictureOfTheScreenIsOpaqueWhateverTheBufferHoldsAsAlpha) {
-    DemoWindow w(16, 8);
-    NEED_WINDOW(w);
-    TempDir dir;
-    // What blending can leave in the colour buffer: colour with alpha 0.5.
-    T3dClearValues values{};
-    values.Flags = 1;
-    values.Color = {0.2f, 0.4f, 0.6f, 0.5f};
-    w.Context()->SetClearValues(values);
-    w.Context()->Clear(1);
-    // The window's buffer keeps alpha (it has 8 alpha bits), so the capture
-    // must make the picture opaque itself.
-    ASSERT_NEAR(w.ReadBack()[3], 128, 1);
-    w.Device()->RequestCapture(dir.File("c"));
-    w.FrameAt(1.0, 0.01f); // no parts: the frame is cleared with those values
-    RgbaPicture picture;
-    ASSERT_TRUE(LoadPicture(dir.File("c_00001.tga"), picture));
-    ASSERT_EQ(picture.pixels.size(), 16u * 8u * 4u);
-    for (size_t i = 0; i < picture.pixels.size(); i += 4) {
-        EXPECT_EQ(picture.pixels[i + 3], 255) << "pixel " << i / 4;
-        EXPECT_NEAR(picture.pixels[i + 0], 51, 1);
-        EXPECT_NEAR(picture.pixels[i + 2], 153, 1);
-    }
-}
-
 TEST(Registry, ClassNamesSelectEffectKindsExactly) {
     TEffectRegistry registry;
     FillEffectRegistry(registry);

