@@ -85,7 +85,9 @@ void TMainWindow::CreateSdlWindow(const TScreenSaverRequest& request) {
                                    kClientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         foreign = 0;
     }
-    if (!window_) throw EPlatformError(Format("Cannot create the main window: %s", SDL_GetError()));
+    if (!window_)
+        throw EPlatformError(
+            Format("zumbrix: cannot create an OpenGL window on this display: %s", SDL_GetError()));
     SDL_SetWindowTitle(window_, kCaption);
     saverHost_ = std::make_unique<TSdlScreenSaverHost>(window_);
     saverHost_->SetEmbedded(foreign != 0);
@@ -180,8 +182,11 @@ bool TMainWindow::Create() {
             return false;
         }
         // Start-up ends here; the window stays open without playback.
+        // Messages of the data's own (a missing file, a script error) also
+        // say where the data was read from; the program's own say enough.
         startupError_ = e.what();
-        if (!dataSource_.empty()) startupError_ += " (" + dataSource_ + ")";
+        if (!dataSource_.empty() && startupError_.rfind("zumbrix: ", 0) != 0)
+            startupError_ += " (" + dataSource_ + ")";
         app.ShowError(startupError_);
         if (!window_) {
             fatal_ = true;
@@ -296,7 +301,12 @@ void TMainWindow::Startup() {
     device_ = new TDemo3dDevice();
     const bool offline = commandLine_.benchmark || !commandLine_.renderDir.empty();
     device_->SetAudioOutput(offline ? aoSilent : aoDevice);
-    device_->Init(window_, false, musicEnabled_);
+    try {
+        device_->Init(window_, false, musicEnabled_);
+    } catch (const std::exception& e) {
+        throw EPlatformError(Format("zumbrix: cannot get an OpenGL context on this display (%s): %s",
+                                    SDL_GetError(), e.what()));
+    }
     // Into the host's window now that the GL context exists; a host that
     // took its window away meanwhile ends the run.
     if (foreignWindow_ && !foreignWindow_->Embed()) {

@@ -47,6 +47,19 @@ TEST(NoDisplay, EveryModeSaysSoInOneLineAndEndsWithStatus1) {
     EXPECT_FALSE(FileExists(out.File("frame_00000.tga")));
 }
 
+TEST(NoDisplay, ADisplayWithoutOpenGLIsNamedInOneLine) {
+    TXServer noGl({"-extension", "GLX"});
+    if (noGl.Name().empty()) GTEST_SKIP() << "needs Xvfb";
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"--benchmark"}, {"--render-frames", "out", "--fps", "4"}}) {
+        TProcess z(ZUMBRIX_PATH, args, {"DISPLAY=" + noGl.Name(), "SDL_AUDIODRIVER=dummy"});
+        EXPECT_EQ(z.Wait(30), 1);
+        EXPECT_THAT(z.Err(),
+                    ::testing::StartsWith("zumbrix: cannot create an OpenGL window on this display: "));
+        EXPECT_EQ(Lines(z.Err()), 1) << z.Err();
+    }
+}
+
 TEST(StartupFailure, TheMessageNamesTheDataAndClosingTheWindowEndsWithStatus1) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display";
     TXDisplay x;
@@ -94,7 +107,8 @@ TEST(Options, AFullScreenSizeNoModeHasIsRefusedNamingTheNearest) {
     if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X display";
     CommandResult r = RunZumbrix({"--fullscreen", "1001x701"});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_THAT(r.err, ::testing::StartsWith("zumbrix: --fullscreen 1001x701: no display mode has this size; the "));
+    EXPECT_THAT(r.err,
+                ::testing::StartsWith("zumbrix: --fullscreen 1001x701: no display mode has this size; the "));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <memory>
 #include <grp.h>
 #include <sstream>
 #include <sys/wait.h>
@@ -64,36 +65,51 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 class TPrivateDisplay : public ::testing::Environment {
 public:
     void SetUp() override {
-        int fds[2];
-        if (!std::getenv("DISPLAY") || pipe(fds) != 0) return; // tests needing one skip
-        server_ = fork();
-        if (server_ == 0) {
-            int null = open("/dev/null", O_RDWR);
-            dup2(null, 0), dup2(null, 1), dup2(null, 2);
-            execlp("Xvfb", "Xvfb", "-displayfd", std::to_string(fds[1]).c_str(), "-screen", "0",
-                   "1280x1024x24", "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        for (char c; server_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
-            number += c;
-        close(fds[0]);
-        if (number.empty()) return; // no Xvfb: the display the tests were given
-        setenv("DISPLAY", (":" + number).c_str(), 1);
+        if (!std::getenv("DISPLAY")) return; // the tests that need one skip
+        server_ = std::make_unique<TXServer>();
+        if (server_->Name().empty()) return; // no Xvfb: the display the tests were given
+        setenv("DISPLAY", server_->Name().c_str(), 1);
         unsetenv("XAUTHORITY");
     }
-    void TearDown() override {
-        if (server_ > 0) kill(server_, SIGTERM), waitpid(server_, nullptr, 0);
-    }
+    void TearDown() override { server_.reset(); }
 
 private:
-    pid_t server_ = -1;
+    std::unique_ptr<TXServer> server_;
 };
 
 const auto* const kPrivateDisplay = ::testing::AddGlobalTestEnvironment(new TPrivateDisplay);
 
 } // namespace
+
+TXServer::TXServer(const std::vector<std::string>& options) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0), dup2(null, 1), dup2(null, 2);
+        std::vector<std::string> args = {"Xvfb",      "-displayfd", std::to_string(fds[1]),
+                                         "-screen",   "0",          "1280x1024x24",
+                                         "-nolisten", "tcp",        "-noreset"};
+        args.insert(args.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execvp("Xvfb", argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    std::string number;
+    for (char c; pid_ > 0 && read(fds[0], &c, 1) == 1 && c != '\n';)
+        number += c;
+    close(fds[0]);
+    if (!number.empty()) name_ = ":" + number;
+}
+
+TXServer::~TXServer() {
+    if (pid_ > 0) kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+}
 
 TProcess::TProcess(const std::string& program, const std::vector<std::string>& args,
                    const std::vector<std::string>& env, uid_t asUser) {

@@ -34,6 +34,20 @@ private:
     std::string errFile_;
 };
 
+// An Xvfb of our own (with the given extra options) while it lives.
+class TXServer {
+public:
+    explicit TXServer(const std::vector<std::string>& options = {});
+    ~TXServer();
+    TXServer(const TXServer&) = delete;
+    TXServer& operator=(const TXServer&) = delete;
+    const std::string& Name() const { return name_; } // ":N", "" when none started
+
+private:
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
 // Polls condition every 50 ms for at most seconds.
 bool WaitUntil(double seconds, const std::function<bool()>& condition);
 
