@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "app/ScreenSaver.h"
+#include "demo/DemoDevice.h"
 #include "platform/Exception.h"
 #include "platform/Format.h"
 
@@ -8,7 +10,7 @@
 #include <cstdlib>
 
 const char* const kZumbrixUsage =
-    "usage: zumbrix [options] [/s | /c | /p ID | /a ID | -root | -window-id ID]\n"
+    "usage: zumbrix [options] [/s | /c | /p ID | /a ID | --root | --window-id ID]\n"
     "\n"
     "Zumbrix plays a real-time audiovisual demo: a timeline of fades and\n"
     "animated 3D scenes in sync with its soundtrack, all of it carried inside\n"
@@ -31,7 +33,9 @@ const char* const kZumbrixUsage =
     "  --render-frames DIR --fps N  write frame k, drawn at demo time k/N, to\n"
     "                               DIR/frame_00000.tga... and the soundtrack to\n"
     "                               DIR/audio.wav (make a video with ffmpeg)\n"
-    "  --start T                    begin at demo time T seconds\n"
+    "  --loops N                    with --benchmark: play the timeline N times,\n"
+    "                               printing the resident memory after each\n"
+    "  --start T                    begin at demo time T seconds (at most 117)\n"
     "  --duration T                 with --benchmark or --render-frames: draw\n"
     "                               only T seconds of demo time\n"
     "  --list                       list the members of the built-in archive\n"
@@ -39,7 +43,8 @@ const char* const kZumbrixUsage =
     "  --version                    the program's version\n"
     "\n"
     "Screen-saver switches: /s run, /c settings, /p ID preview in window ID,\n"
-    "/a ID password change; xscreensaver's -root and -window-id ID.\n";
+    "/a ID password change; for xscreensaver --root (-root) and --window-id ID\n"
+    "(-window-id ID): no sound, and the run ends when xscreensaver ends it.\n";
 
 namespace {
 
@@ -105,7 +110,7 @@ bool ParseDisplayMode(const std::string& text, int32_t& width, int32_t& height, 
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     TCommandLine cl;
-    bool fpsGiven = false, durationGiven = false;
+    bool fpsGiven = false, durationGiven = false, loopsGiven = false;
     auto value = [&](size_t& i) -> const std::string& {
         if (i + 1 >= args.size()) throw EPlatformError(Format("zumbrix: %s needs a value", args[i].c_str()));
         return args[++i];
@@ -157,6 +162,26 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             const std::string& v = value(i);
             if (!ParseNumber(v, cl.start) || cl.start < 0.0)
                 throw EPlatformError(Format("zumbrix: --start wants a time in seconds, not '%s'", v.c_str()));
+            if (cl.start > double(TDemo3dDevice::kEndTime))
+                throw EPlatformError(Format("zumbrix: --start %s: the timeline ends at %g s", v.c_str(),
+                                            double(TDemo3dDevice::kEndTime)));
+        } else if (a == "--loops") {
+            const std::string& v = value(i);
+            if (!ParseInt(v, cl.loops) || cl.loops < 1 || cl.loops > 1000)
+                throw EPlatformError(
+                    Format("zumbrix: --loops wants a number from 1 to 1000, not '%s'", v.c_str()));
+            loopsGiven = true;
+        } else if (a == "-root" || a == "--root") {
+            cl.screenSaverArgs.push_back(a);
+        } else if (a == "-window-id" || a == "--window-id") {
+            const std::string& v = value(i);
+            uint64_t id = 0;
+            if (!ParseWindowId(v, id))
+                throw EPlatformError(
+                    Format("zumbrix: %s wants an X11 window id (decimal or 0x hexadecimal), not '%s'",
+                           a.c_str(), v.c_str()));
+            cl.screenSaverArgs.push_back(a);
+            cl.screenSaverArgs.push_back(v);
         } else if (a == "--duration") {
             const std::string& v = value(i);
             if (!ParseNumber(v, cl.duration) || cl.duration <= 0.0)
@@ -175,6 +200,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         throw EPlatformError("zumbrix: --benchmark and --render-frames exclude each other");
     if (!cl.renderDir.empty() && !fpsGiven) throw EPlatformError("zumbrix: --render-frames needs --fps N");
     if (fpsGiven && cl.renderDir.empty()) throw EPlatformError("zumbrix: --fps belongs to --render-frames");
+    if (loopsGiven && !cl.benchmark) throw EPlatformError("zumbrix: --loops belongs to --benchmark");
     if (durationGiven && !cl.benchmark && cl.renderDir.empty())
         throw EPlatformError("zumbrix: --duration belongs to --benchmark or --render-frames");
     if (cl.benchmark || !cl.renderDir.empty()) {

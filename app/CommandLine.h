@@ -12,9 +12,13 @@
 //                                 fast as possible and print frame times
 //   --render-frames DIR --fps N   write frame k (demo time k/N) to
 //                                 DIR/frame_%05d.tga and the sound to DIR/audio.wav
+//   --loops N                     --benchmark: play the timeline N times
 //   --start T                     begin at demo time T
 //   --duration T                  offline runs: draw only T seconds of demo time
 //   --list, --help, --version
+//
+// xscreensaver's -root and -window-id ID are also accepted with two dashes,
+// as xscreensaver 6 passes them.
 #pragma once
 
 #include <cstdint>
@@ -42,12 +46,14 @@ struct TCommandLine {
     double fps = 0.0;      // frames per second of the offline rendering
     double start = 0.0;    // demo time to begin at
     double duration = 0.0; // offline runs: seconds of demo time to draw (0: to the end)
+    int32_t loops = 1;     // --benchmark: times the timeline is played
 
     std::vector<std::string> screenSaverArgs; // everything that is no option
 };
 
 // Reads the arguments (without the program name). Raises EPlatformError with
-// a message for unknown options, missing or malformed values and
+// a message for unknown options, missing or malformed values, values the
+// demo cannot honour (a start after the end of the timeline) and
 // contradicting combinations.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 

@@ -25,6 +25,38 @@ std::vector<TDisplaySetting> EnumerateDisplayModes() {
     return modes;
 }
 
+bool OffersSize(const std::vector<TDisplaySetting>& modes, int32_t width, int32_t height, std::string& why) {
+    why.clear();
+    std::vector<std::pair<int32_t, int32_t>> sizes;
+    for (const TDisplaySetting& m : modes) {
+        if (m.width == width && m.height == height) return true;
+        if (std::find(sizes.begin(), sizes.end(), std::make_pair(m.width, m.height)) == sizes.end())
+            sizes.emplace_back(m.width, m.height);
+    }
+    if (sizes.empty()) {
+        why = "the display lists no modes";
+        return false;
+    }
+    // Nearest by the distance between the two corners, the smaller size
+    // first when two are as near.
+    auto distance = [&](const std::pair<int32_t, int32_t>& s) {
+        double dx = double(s.first) - width, dy = double(s.second) - height;
+        return dx * dx + dy * dy;
+    };
+    std::stable_sort(sizes.begin(), sizes.end(), [&](const auto& a, const auto& b) {
+        double da = distance(a), db = distance(b);
+        return da != db ? da < db : a < b;
+    });
+    if (sizes.size() > 3) sizes.resize(3);
+    why = sizes.size() == 1 ? "no display mode has this size; the only one is "
+                            : "no display mode has this size; the nearest are ";
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        if (i > 0) why += i + 1 == sizes.size() ? " and " : ", ";
+        why += Format("%dx%d", sizes[i].first, sizes[i].second);
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 
 TDisplaySettings::TDisplaySettings(const std::vector<TDisplaySetting>& reported) {

@@ -26,6 +26,11 @@ struct TDisplaySetting {
 // Empty when the video subsystem is not available.
 std::vector<TDisplaySetting> EnumerateDisplayModes();
 
+// Whether some mode has the size width × height. When none has, explains
+// it in why: "no display mode has this size; the nearest are 1024x768,
+// 800x600 and 640x480" (up to three distinct sizes, nearest first).
+bool OffersSize(const std::vector<TDisplaySetting>& modes, int32_t width, int32_t height, std::string& why);
+
 // The display's modes (at least 8 bits per pixel) sorted by width, height,
 // bits per pixel and refresh rate, with the derived lists. The derived lists
 // point into the owned list and stay valid as long as the object.

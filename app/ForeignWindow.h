@@ -3,8 +3,15 @@
 //
 // OpenGL into a foreign window is fragile (its visual may not suit GL, and
 // its owner may already listen for its input), so we create our own
-// GL-capable child window inside it, at (0, 0) with the parent's size, and
-// give that to SDL.
+// GL-capable window with the parent's size, give that to SDL, and, once the
+// GL context is made on it, move it into the parent at (0, 0).
+//
+// The host owns the parent: it resizes it (the child follows) and destroys
+// it when the run ends (xscreensaver does so on every unblank), often while
+// we are still drawing. Requests that then fail for the vanished windows are
+// the normal end of such a run, not faults: once a child has been made, X
+// errors are recorded instead of ending the process, and Poll reports the
+// host window gone.
 #pragma once
 
 #include <SDL.h>
@@ -20,12 +27,26 @@ public:
     TForeignChildWindow(const TForeignChildWindow&) = delete;
     TForeignChildWindow& operator=(const TForeignChildWindow&) = delete;
 
-    // Creates the child inside parent and the SDL window on it (SDL's video
-    // part must be initialised). Returns false, with nothing made, when the
-    // parent does not exist, there is no X display or no GL-capable visual.
+    // Creates the window (not yet inside parent) and the SDL window on it
+    // (SDL's video part must be initialised). Returns false, with nothing
+    // made, when the parent does not exist, there is no X display or no
+    // GL-capable visual, or the parent vanished meanwhile (HostGone is then
+    // true).
     bool Create(uint64_t parent);
+    // Moves the window into the parent and shows it there; call it once the
+    // GL context exists. False when the parent is gone.
+    bool Embed();
     // Destroys the SDL window and the child (also done by the destructor).
     void Destroy();
+
+    // Handles what the host did since the last call: a resized parent
+    // resizes the child; a destroyed parent (or child) marks the host gone.
+    // Returns false once the host window is gone.
+    bool Poll();
+    // The host's window went away after we found it.
+    bool HostGone() const { return gone_; }
+    // X errors recorded (not reported) since the first child was made.
+    static int XErrorCount();
 
     SDL_Window* Window() const { return window_; }
     uint64_t Child() const { return child_; }
@@ -36,6 +57,8 @@ private:
     _XDisplay* display_ = nullptr; // our own connection: the child lives as long as it
     uint64_t child_ = 0;
     unsigned long colormap_ = 0;
+    uint64_t parent_ = 0;
     SDL_Window* window_ = nullptr;
     int width_ = 0, height_ = 0;
+    bool gone_ = false;
 };

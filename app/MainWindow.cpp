@@ -1,38 +1,27 @@
 #include "app/MainWindow.h"
+
 #include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
 
 #include "Mirel3d/Mirel3dBase/Mirel3dExceptions.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
+#include "app/DisplayModes.h"
 #include "app/ModeChooser.h"
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
 #include "platform/DebugSink.h"
 #include "platform/Format.h"
+#include "platform/QuietStandardError.h"
+#include "platform/Signals.h"
 
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 #include <imgui.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-
-namespace {
-
-// The names the six faces of a cube texture are formatted with, in order.
-const char* const kCubeFaceNames[6] = {"posx", "negx", "posy", "negy", "posz", "negz"};
-
-// Replaces the one text placeholder of a cube-texture pattern.
-std::string FormatFaceName(const std::string& pattern, const char* face) {
-    size_t at = pattern.find("%s");
-    if (at == std::string::npos) return pattern;
-    return pattern.substr(0, at) + face + pattern.substr(at + 2);
-}
-
-} // namespace
 
 bool TTrackBar::SetPosition(int value) {
     value = std::clamp(value, kMin, kMax);
@@ -82,6 +71,12 @@ void TMainWindow::CreateSdlWindow(const TScreenSaverRequest& request) {
         foreignWindow_ = std::make_unique<TForeignChildWindow>();
         if (foreignWindow_->Create(foreign))
             window_ = foreignWindow_->Window();
+        else if (foreignWindow_->HostGone() || request.xscreensaver)
+            // A screen-saver hack draws into its host's window or not at all
+            // (a window gone meanwhile ends start-up quietly, see Create).
+            throw EPlatformError(Format("zumbrix: cannot draw into the window 0x%llx: it does not exist or "
+                                        "offers no OpenGL visual",
+                                        static_cast<unsigned long long>(foreign)));
         else
             foreignWindow_.reset();
     }
@@ -90,62 +85,176 @@ void TMainWindow::CreateSdlWindow(const TScreenSaverRequest& request) {
                                    kClientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         foreign = 0;
     }
-    if (!window_) throw EPlatformError(Format("Cannot create the main window: %s", SDL_GetError()));
+    if (!window_)
+        throw EPlatformError(
+            Format("zumbrix: cannot create an OpenGL window on this display: %s", SDL_GetError()));
     SDL_SetWindowTitle(window_, kCaption);
     saverHost_ = std::make_unique<TSdlScreenSaverHost>(window_);
     saverHost_->SetEmbedded(foreign != 0);
 }
 
+void TMainWindow::Fail(const std::string& message) {
+    // Nothing to show a window on: the message goes to standard error only.
+    fatal_ = true;
+    startupError_ = message;
+    if (sdlStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER);
+    sdlStarted_ = false;
+    Application().ShowError(message);
+    Application().Terminate();
+}
+
+bool TMainWindow::CheckDisplay() {
+    // Without a reachable display SDL falls back to drivers that draw
+    // nowhere: the chooser would wait for a viewer who cannot see it. A
+    // driver chosen explicitly with SDL_VIDEODRIVER is taken as asked.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    bool nowhere = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (driver && !(nowhere && !(asked && *asked))) return true;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    std::string where;
+    if ((x11 && *x11) || (wayland && *wayland))
+        where = Format("DISPLAY=\"%s\", WAYLAND_DISPLAY=\"%s\"", x11 ? x11 : "", wayland ? wayland : "");
+    else
+        where = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    Fail(Format("zumbrix: no X11 or Wayland display can be reached (%s)", where.c_str()));
+    return false;
+}
+
 bool TMainWindow::Create() {
     TApplication& app = Application();
     app.SetTitle(kCaption);
+    errorsBefore_ = app.ErrorCount();
     if (commandLine_.debug) SetDebugOutputEnabled(true);
     // The demo must not keep the screen saver it may run under from starting.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) {
-        startupError_ = Format("Cannot open the display: %s", SDL_GetError());
-        app.ShowError(startupError_);
-        app.Terminate();
+    int initialised;
+    {
+        // Each video driver SDL tries may complain when it finds no display;
+        // CheckDisplay says it in one line.
+        TQuietStandardError quiet;
+        initialised = SDL_InitSubSystem(SDL_INIT_VIDEO | SDL_INIT_TIMER);
+    }
+    if (initialised != 0) {
+        Fail(Format("zumbrix: cannot open the display: %s", SDL_GetError()));
         return false;
     }
     sdlStarted_ = true;
+    if (!CheckDisplay()) return false;
+
+    // A full-screen size given on the command line must be one the display has.
+    if (!commandLine_.windowMode && commandLine_.sizeGiven) {
+        std::string why;
+        if (!OffersSize(EnumerateDisplayModes(), commandLine_.width, commandLine_.height, why)) {
+            Fail(Format("zumbrix: --fullscreen %dx%d: %s", commandLine_.width, commandLine_.height,
+                        why.c_str()));
+            return false;
+        }
+    }
 
     try {
         // 1. The screen-saver switches adapt the window.
         TScreenSaverRequest request =
             ParseScreenSaverArgs(commandLine_.screenSaverArgs, std::getenv("XSCREENSAVER_WINDOW"));
+        hostRun_ = request.xscreensaver;
+        // A screen-saver hack opens no dialogs: the screen is the host's,
+        // and its messages go to standard error, which xscreensaver logs.
+        if (hostRun_) app.SetMessageBoxes(false);
         CreateSdlWindow(request);
         saver_ = std::make_unique<TScreenSaver>(*saverHost_);
         saver_->Options =
             ssoAutoAdjustFormProperties | ssoAutoHookMouseEvents | ssoEnhancedMouseMoveDetection;
+        // Inside xscreensaver's window the host watches the viewer and ends
+        // the run itself; a hack that closed on a mouse move would leave a
+        // black screen behind.
+        if (hostRun_ && foreignWindow_) saver_->Options = ssoAutoAdjustFormProperties;
         saver_->OnPropertiesRequested = [] { Application().ShowMessage("no settings", "no settings"); };
         saver_->Loaded(request);
         if (saverHost_->TerminateRequested()) app.Terminate();
 
         Startup();
     } catch (const std::exception& e) {
+        if ((foreignWindow_ && !foreignWindow_->Poll()) || (hostRun_ && TerminationSignal() != 0)) {
+            // The host took its window away while we started: the normal end
+            // of a screen-saver run, not a failure.
+            CloseRequest();
+            return false;
+        }
         // Start-up ends here; the window stays open without playback.
+        // Messages of the data's own (a missing file, a script error) also
+        // say where the data was read from; the program's own say enough.
         startupError_ = e.what();
+        if (!dataSource_.empty() && startupError_.rfind("zumbrix: ", 0) != 0)
+            startupError_ += " (" + dataSource_ + ")";
         app.ShowError(startupError_);
-        if (window_ && !(saver_ && saver_->InPreview())) SDL_ShowWindow(window_);
+        if (!window_) {
+            fatal_ = true;
+            app.Terminate();
+        } else if (!(saver_ && saver_->InPreview())) {
+            SDL_ShowWindow(window_);
+        }
         return false;
     }
     return started_;
+}
+
+bool TMainWindow::CloseWaiting() {
+    SDL_PumpEvents();
+    if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+    SDL_Event events[32];
+    int n = SDL_PeepEvents(events, 32, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    const uint32_t ours = window_ ? SDL_GetWindowID(window_) : 0;
+    for (int i = 0; i < n; i++)
+        if (events[i].window.event == SDL_WINDOWEVENT_CLOSE && events[i].window.windowID == ours) return true;
+    return false;
+}
+
+bool TMainWindow::EndRequested(bool lookAtEvents) {
+    if (closeRequested_) return true;
+    bool hostGone = foreignWindow_ && !foreignWindow_->Poll();
+    if (TerminationSignal() == 0 && !hostGone && !(lookAtEvents && CloseWaiting())) return false;
+    CloseRequest();
+    return true;
+}
+
+void TMainWindow::OpenData() {
+    // Start-up messages name where the data was looked for.
+    if (!commandLine_.dataDir.empty()) {
+        std::filesystem::path folder = std::filesystem::absolute(commandLine_.dataDir).lexically_normal();
+        dataSource_ = Format("data from the folder \"%s\"", folder.string().c_str());
+        TFlexibleStream::SetMode(lmFile);
+        TFlexibleStream::SetDataRoot(commandLine_.dataDir);
+    } else if (!commandLine_.archiveFile.empty()) {
+        dataSource_ = Format("data from the archive \"%s\"", commandLine_.archiveFile.c_str());
+        TFlexibleStream::SetMode(lmPackage);
+        TFlexibleStream::OpenArchiveFile(commandLine_.archiveFile);
+    } else {
+        dataSource_ = "data from the archive built into zumbrix";
+        TFlexibleStream::SetMode(lmPackedResource);
+        TFlexibleStream::OpenArchive("FILES");
+    }
 }
 
 void TMainWindow::Startup() {
     TApplication& app = Application();
     const bool embedded = foreignWindow_ != nullptr;
 
-    // 1-2. The mode chooser (skipped when the command line decides, and
-    // inside a foreign window, where nobody could answer it).
+    // 1-2. The mode chooser (skipped when the command line decides, for
+    // xscreensaver, and inside a foreign window, where nobody could answer it).
     bool windowMode = commandLine_.windowMode;
     int32_t width = commandLine_.width, height = commandLine_.height;
     int32_t bits = commandLine_.bitsPerPixel, rate = commandLine_.refreshRate;
-    musicEnabled_ = !commandLine_.silent;
-    if (commandLine_.chooser && !embedded) {
+    // Screen-saver hacks make no sound.
+    musicEnabled_ = !commandLine_.silent && !hostRun_;
+    if (commandLine_.chooser && !embedded && !hostRun_) {
         std::unique_ptr<TfrmChoose> chooser = std::make_unique<TfrmChoose>();
         TModalResult result = chooser->ShowModal(app.Terminated());
+        if (result == mrAbort) {
+            // Ended by a signal: the program ends without a word.
+            CloseRequest();
+            return;
+        }
         if (result != mrOK) {
             app.ShowMessage("We are tombrel, we dont have metal support", "wrong choice");
             app.Terminate();
@@ -160,6 +269,7 @@ void TMainWindow::Startup() {
         rate = mode.refreshRate;
         // 5. The chooser is destroyed here.
     }
+    if (EndRequested()) return;
 
     // 3. The cursor is hidden.
     SDL_ShowCursor(SDL_DISABLE);
@@ -170,13 +280,7 @@ void TMainWindow::Startup() {
             SDL_SetWindowSize(window_, width, height);
             SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
         } else {
-            resChange_ = std::make_unique<TResChange>(window_);
-            resChange_->SetWidth(width);
-            resChange_->SetHeight(height);
-            resChange_->SetBitsPerPixel(bits);
-            resChange_->SetRefreshRate(rate);
-            resChange_->Apply();
-            SDL_SetWindowBordered(window_, SDL_FALSE);
+            EnterFullScreen(width, height, bits, rate);
         }
     }
 
@@ -185,17 +289,9 @@ void TMainWindow::Startup() {
 
     // 7. The data source, then the main script.
     script_ = std::make_unique<TFileXMLParser>();
-    if (!commandLine_.dataDir.empty()) {
-        TFlexibleStream::SetMode(lmFile);
-        TFlexibleStream::SetDataRoot(commandLine_.dataDir);
-    } else if (!commandLine_.archiveFile.empty()) {
-        TFlexibleStream::SetMode(lmPackage);
-        TFlexibleStream::OpenArchiveFile(commandLine_.archiveFile);
-    } else {
-        TFlexibleStream::SetMode(lmPackedResource);
-        TFlexibleStream::OpenArchive("FILES");
-    }
+    OpenData();
     script_->LoadScript("zumbrix.xml");
+    if (EndRequested()) return;
 
     // 8. The data location the script declares.
     TResources* resources = script_->GetResources();
@@ -205,23 +301,53 @@ void TMainWindow::Startup() {
     device_ = new TDemo3dDevice();
     const bool offline = commandLine_.benchmark || !commandLine_.renderDir.empty();
     device_->SetAudioOutput(offline ? aoSilent : aoDevice);
-    device_->Init(window_, false, musicEnabled_);
+    try {
+        device_->Init(window_, false, musicEnabled_);
+    } catch (const std::exception& e) {
+        throw EPlatformError(Format("zumbrix: cannot get an OpenGL context on this display (%s): %s",
+                                    SDL_GetError(), e.what()));
+    }
+    // Into the host's window now that the GL context exists; a host that
+    // took its window away meanwhile ends the run.
+    if (foreignWindow_ && !foreignWindow_->Embed()) {
+        CloseRequest();
+        return;
+    }
+    if (auto* player = dynamic_cast<TBassPlayer*>(device_->GetMusicPlayer()); player && !offline) {
+        if (!player->HasAudioDevice())
+            app.ShowNotice(Format("zumbrix: no audio device (%s); the demo plays without sound",
+                                  player->AudioDeviceError().c_str()));
+    }
     device_->SetOnFrame({&TMainWindow::Follower, this});
     InitOverlay();
 
-    // 11-12. Resources by kind, then the collection for the effects.
-    if (resources) LoadResources(resources);
+    // 11-12. Resources by kind, then the collection for the effects. Between
+    // two resources a request to end stops the loading.
+    if (resources) {
+        bool loaded =
+            LoadScriptResources(device_.Get(), *resources, [this](int n, int count, const TResource& r) {
+                if (OnLoadProgress && !OnLoadProgress(n, count, r)) {
+                    CloseRequest();
+                    return false;
+                }
+                return !EndRequested();
+            });
+        if (!loaded) return;
+    }
     device_->SetResources(resources);
 
     // 13-14. Effects, then the timeline.
     AddEffects();
     AddParts();
+    if (EndRequested()) return;
 
     // 15-17. Main context current, window shown, playback started.
     TRefPtr<I3dContext> main;
     device_->GetDevice()->GetMainContext(main);
     device_->GetDevice()->MakeContextCurrent(main.Get());
-    if (!saver_->InPreview() || embedded) SDL_ShowWindow(window_);
+    // A window inside a foreign one is already shown (Embed); asking SDL to
+    // show it would wait for a map that never comes once the host is gone.
+    if (!saver_->InPreview() && !embedded) SDL_ShowWindow(window_);
     device_->Start();
     if (commandLine_.start > 0.0) {
         if (IMusicPlayer* player = device_->GetMusicPlayer()) {
@@ -234,71 +360,28 @@ void TMainWindow::Startup() {
     started_ = true;
 }
 
-void TMainWindow::LoadResources(TResources* resources) {
-    I3dDevice* device = device_->GetDevice();
-    for (const std::unique_ptr<TResource>& resource : resources->Items) {
-        TValueRecord& record = resource->Record;
-        switch (resource->Kind) {
-        case rkImage: {
-            TRefPtr<I3dImage> image;
-            device->CreateImage(image);
-            image->TryLoadFromFile(resource->Value.c_str());
-            record.SetInterface(vkImage, TRefPtr<IInterface>(image.Get()));
-            break;
-        }
-        case rkTexture: {
-            auto* texture = static_cast<TTextureResource*>(resource.get());
-            TRefPtr<I3dTexture> made;
-            device->LoadTexture(resource->Value.c_str(), 0, 0, 0, mmBuild, true,
-                                texture->Repeat ? wmRepeat : wmClampToEdge, tfNone, tkNone, false, made);
-            record.SetInterface(vkTexture, TRefPtr<IInterface>(made.Get()));
-            if (made) made->Upload();
-            break;
-        }
-        case rkCubeTexture: {
-            TRefPtr<I3dContext> current;
-            device->GetCurrentContext(current);
-            T3dCapabilities caps{};
-            if (current) current->GetCapabilities(caps);
-            T3dTextureParams params;
-            int faces = caps.CubeMaps ? 6 : 1;
-            for (int i = 0; i < faces; i++) {
-                const char* face = caps.CubeMaps ? kCubeFaceNames[i] : "negz";
-                TRefPtr<I3dImage> image;
-                device->CreateImage(image);
-                image->TryLoadFromFile(FormatFaceName(resource->Value, face).c_str());
-                params.Images[i] = TRefPtr<IFlexibleImage>(image.Get());
-            }
-            params.FaceCount = faces;
-            params.MipMode = mmBuild;
-            params.Wrap = wmClamp;
-            params.Smooth = true;
-            params.Format = tfRGB;
-            params.Kind = caps.CubeMaps ? tkCubeMap : tk2D;
-            TRefPtr<I3dTexture> made;
-            device->CreateTexture(params, made);
-            record.SetInterface(caps.CubeMaps ? vkCubeTexture : vkTexture, TRefPtr<IInterface>(made.Get()));
-            if (made) made->Upload();
-            break;
-        }
-        case rkMp3:
-            if (IMusicPlayer* player = device_->GetMusicPlayer()) player->Load(resource->Value);
-            break;
-        case rkConsoleFont:
-            device_->LoadConsoleFont(resource->Value);
-            break;
-        case rkBinary: {
-            TFlexibleStream stream(resource->Value);
-            int64_t size = stream.GetSize();
-            auto bytes = std::make_shared<std::vector<uint8_t>>(size_t(std::max<int64_t>(size, 0)));
-            if (size > 0) stream.ReadBuffer(bytes->data(), size);
-            record.SetData(bytes);
-            break;
-        }
-        default:
-            break;
-        }
+bool TMainWindow::EnterFullScreen(int32_t width, int32_t height, int32_t bits, int32_t rate) {
+    resChange_ = std::make_unique<TResChange>(window_);
+    resChange_->SetWidth(width);
+    resChange_->SetHeight(height);
+    resChange_->SetBitsPerPixel(bits);
+    resChange_->SetRefreshRate(rate);
+    if (resChange_->Apply()) {
+        SDL_SetWindowBordered(window_, SDL_FALSE);
+        return true;
     }
+    // The display refused the mode: a window of the chosen size instead.
+    resChange_.reset();
+    Application().ShowNotice(
+        Format("zumbrix: the display refused the mode %dx%d; the demo plays in a window", width, height));
+    SDL_SetWindowSize(window_, width, height);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+    return false;
+}
+
+int TMainWindow::ExitCode() const {
+    if (fatal_ || !startupError_.empty()) return 1;
+    return Application().ErrorCount() > errorsBefore_ ? 1 : 0;
 }
 
 void TMainWindow::AddEffects() {
@@ -331,7 +414,8 @@ void TMainWindow::AddParts() {
 // ---- the overlay: the restart button (and the hidden track bar) ----
 
 void TMainWindow::InitOverlay() {
-    if (commandLine_.benchmark || !commandLine_.renderDir.empty()) return; // nobody to press it
+    // Nobody to press it offline, and a screen saver shows the demo alone.
+    if (commandLine_.benchmark || !commandLine_.renderDir.empty() || hostRun_) return;
     TRefPtr<I3dContext> main;
     device_->GetDevice()->GetMainContext(main);
     auto gl = QueryAs<I3dOpenglContext>(main);
@@ -420,6 +504,7 @@ void TMainWindow::KeyDown(int virtualKey) {
 }
 
 void TMainWindow::CloseRequest() {
+    closeRequested_ = true;
     if (device_) device_->Quit();
     Application().Terminate();
     resChange_.reset(); // back to the desktop's display mode
@@ -450,7 +535,10 @@ void TMainWindow::HandleEvent(const SDL_Event& event) {
 
 void TMainWindow::Run() {
     TApplication& app = Application();
+    if (!window_) return; // nothing to show, nothing to close
     while (!app.Terminated()) {
+        // Signals and the host's window; events are handled below.
+        if (EndRequested(false)) break;
         SDL_Event event;
         bool handled = false;
         while (!app.Terminated() && SDL_PollEvent(&event)) {
@@ -473,90 +561,4 @@ void TMainWindow::Run() {
             SDL_WaitEventTimeout(nullptr, 100);
         }
     }
-}
-
-int TMainWindow::RunBenchmark() {
-    TApplication& app = Application();
-    ITimer* timer = device_->Timer();
-    const double step = 1.0 / 60.0;
-    std::vector<double> frameMs;
-    std::vector<double> frameTime;
-    frameMs.reserve(8000);
-    frameTime.reserve(8000);
-    for (int64_t k = 0; !app.Terminated(); k++) {
-        SDL_Event event;
-        while (SDL_PollEvent(&event))
-            HandleEvent(event);
-        if (app.Terminated()) break;
-        double t = commandLine_.start + double(k) * step;
-        if (commandLine_.duration > 0.0 && double(k) * step >= commandLine_.duration - 1e-9) break;
-        timer->SetTime(t);
-        timer->SetDuration(k == 0 ? 0.0f : float(step));
-        auto before = std::chrono::steady_clock::now();
-        device_->RenderFrame();
-        auto after = std::chrono::steady_clock::now();
-        frameMs.push_back(std::chrono::duration<double, std::milli>(after - before).count());
-        frameTime.push_back(t);
-    }
-    if (frameMs.empty()) return 1;
-    size_t worst = size_t(std::max_element(frameMs.begin(), frameMs.end()) - frameMs.begin());
-    double sum = 0.0;
-    for (double ms : frameMs)
-        sum += ms;
-    std::vector<double> sorted = frameMs;
-    std::sort(sorted.begin(), sorted.end());
-    auto percentile = [&](double p) {
-        size_t i = size_t(std::ceil(p / 100.0 * double(sorted.size()))) - 1;
-        return sorted[std::min(i, sorted.size() - 1)];
-    };
-    double median = sorted.size() % 2 ? sorted[sorted.size() / 2]
-                                      : 0.5 * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
-    int w = 0, h = 0;
-    SDL_GL_GetDrawableSize(window_, &w, &h);
-    std::printf("frames: %zu (%dx%d, fixed step 1/60 s)\n", frameMs.size(), w, h);
-    std::printf("mean: %.3f ms\n", sum / double(frameMs.size()));
-    std::printf("median: %.3f ms\n", median);
-    std::printf("p95: %.3f ms\n", percentile(95.0));
-    std::printf("p99: %.3f ms\n", percentile(99.0));
-    std::printf("worst: %.3f ms at demo time %.3f s\n", frameMs[worst], frameTime[worst]);
-    return 0;
-}
-
-int TMainWindow::RunRenderFrames() {
-    TApplication& app = Application();
-    std::filesystem::create_directories(commandLine_.renderDir);
-    ITimer* timer = device_->Timer();
-    const double fps = commandLine_.fps;
-    const std::string prefix = (std::filesystem::path(commandLine_.renderDir) / "frame").string();
-    int64_t k = 0;
-    for (; !app.Terminated(); k++) {
-        double t = commandLine_.start + double(k) / fps;
-        if (commandLine_.duration > 0.0 && double(k) / fps >= commandLine_.duration - 1e-9) break;
-        SDL_Event event;
-        while (SDL_PollEvent(&event))
-            HandleEvent(event);
-        if (app.Terminated()) break;
-        timer->SetTime(t);
-        timer->SetDuration(k == 0 ? 0.0f : float(1.0 / fps));
-        // Frame k is written as frame_<k>: the capture numbers its file with
-        // the request count.
-        device_->SetCaptureCounter(int32_t(k - 1));
-        device_->RequestCapture(prefix);
-        device_->RenderFrame();
-    }
-    // The sound of the same stretch of demo time.
-    if (auto* player = dynamic_cast<TBassPlayer*>(device_->GetMusicPlayer())) {
-        std::vector<int16_t> pcm;
-        if (player->DecodeAll(pcm)) {
-            size_t first = size_t(std::llround(commandLine_.start * 44100.0)) * 2;
-            size_t count = size_t(std::llround(double(k) / fps * 44100.0)) * 2;
-            first = std::min(first, pcm.size());
-            count = std::min(count, pcm.size() - first);
-            std::vector<int16_t> part(pcm.begin() + ptrdiff_t(first), pcm.begin() + ptrdiff_t(first + count));
-            SaveWaveFile((std::filesystem::path(commandLine_.renderDir) / "audio.wav").string(), part);
-        }
-    }
-    std::printf("%lld frames at %g fps written to %s\n", static_cast<long long>(k), fps,
-                commandLine_.renderDir.c_str());
-    return 0;
 }

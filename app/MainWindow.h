@@ -7,8 +7,15 @@
 // the small overlay (the "restart" button; the position track bar is hidden)
 // and restores the display mode when it closes.
 //
-// An error during start-up ends start-up where it happened: the message is
-// shown and the window stays open without playback.
+// An error during start-up ends start-up where it happened: the message
+// (naming where the data was read from) is shown and the window stays open
+// without playback; the program then ends with status 1. Termination signals,
+// a close request and, inside a host's window, the host taking its window
+// away end every stage promptly, the chooser and loading included.
+//
+// Started by xscreensaver (--root, --window-id, XSCREENSAVER_WINDOW) the
+// demo is a screen-saver "hack": it makes no sound, draws no restart button,
+// follows the host window's size and leaves ending the run to the host.
 #pragma once
 
 #include "app/CommandLine.h"
@@ -20,6 +27,7 @@
 #include "demo/DemoEffect.h"
 #include "demo/DemoKeys.h"
 #include "demo/DemoParts.h"
+#include "demo/ResourceLoader.h"
 #include "script/FileXMLParser.h"
 
 #include <SDL.h>
@@ -53,16 +61,31 @@ public:
     TMainWindow& operator=(const TMainWindow&) = delete;
 
     // Creates the window and runs start-up. Returns true when playback
-    // started; false after an error (shown, and kept in StartupError) or a
-    // cancelled chooser (the application is then asked to terminate).
+    // started; false after an error (shown, and kept in StartupError), a
+    // cancelled chooser or a request to end (the application is then asked
+    // to terminate).
     bool Create();
 
     // The message loop: handles every waiting event, then lets the idle
-    // handler draw one frame. Returns when the application terminates.
+    // handler draw one frame. Returns when the application terminates (at
+    // once when there is no window).
     void Run();
     // Offline runs (the device must have started).
     int RunBenchmark();
     int RunRenderFrames();
+
+    // The program's exit status after Run: 1 when there is no display or
+    // window, when start-up failed or an error was shown, otherwise 0.
+    int ExitCode() const;
+
+    // Switches to full screen on the given mode; when the display refuses
+    // it, plays in a window of that size instead and says so on standard
+    // error. Returns whether full screen was reached.
+    bool EnterFullScreen(int32_t width, int32_t height, int32_t bits, int32_t rate);
+
+    // Told before each script resource is loaded (number, count, resource),
+    // for showing the loading; returning false stops start-up there.
+    TResourceProgress OnLoadProgress;
 
     // One window-system event; key-downs go to the keyboard commands.
     void HandleEvent(const SDL_Event& event);
@@ -83,13 +106,28 @@ public:
     const std::string& StartupError() const { return startupError_; }
     bool MusicEnabled() const { return musicEnabled_; }
     bool Started() const { return started_; }
+    // Started by xscreensaver (see above).
+    bool HostRun() const { return hostRun_; }
+    // Whether the restart button is drawn.
+    bool HasOverlay() const { return imgui_ != nullptr; }
+    TForeignChildWindow* ForeignWindow() const { return foreignWindow_.get(); }
+    // What the data is read from, as the start-up messages name it ("" before
+    // start-up chose it).
+    const std::string& DataSource() const { return dataSource_; }
 
     // Translates an SDL key to the platform's virtual-key code (0: none).
     static int VirtualKey(SDL_Keycode key);
 
 private:
     void Startup();
-    void LoadResources(TResources* resources);
+    void OpenData();
+    // Whether start-up or a loop must end now: a termination signal, the
+    // host's window gone or (lookAtEvents) a close request waiting among the
+    // events. Makes the close request when so.
+    bool EndRequested(bool lookAtEvents = true);
+    bool CloseWaiting();
+    bool CheckDisplay();
+    void Fail(const std::string& message);
     void AddEffects();
     void AddParts();
     void CreateSdlWindow(const TScreenSaverRequest& request);
@@ -111,7 +149,12 @@ private:
     TDemoKeys keys_{kCaption};
     TTrackBar trackBar_;
     std::string startupError_;
+    std::string dataSource_;
     bool started_ = false;
+    bool hostRun_ = false;
+    bool fatal_ = false;          // no display or window: nothing to run
+    bool closeRequested_ = false; // a close request or a signal, not the timeline's end
+    int errorsBefore_ = 0;        // errors shown before this window was created
     struct ImGuiContext* imgui_ = nullptr;
     bool sdlStarted_ = false;
 };

@@ -4,6 +4,8 @@
 #include <backends/imgui_impl_opengl2.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include "platform/Signals.h"
+
 #include <SDL_opengl.h>
 
 #include <cstdio>
@@ -211,6 +213,7 @@ TModalResult TfrmChoose::DrawDialog() {
 }
 
 TModalResult TfrmChoose::ShowModal(bool terminationPending) {
+    if (TerminationSignal() != 0) return mrAbort;
     if (terminationPending) return mrCancel;
     if (!Open()) return mrCancel;
     TModalResult result = mrNone;
@@ -218,7 +221,7 @@ TModalResult TfrmChoose::ShowModal(bool terminationPending) {
         // Sleep until something happens (at most a frame's time), so the
         // dialog does not keep a processor busy.
         SDL_WaitEventTimeout(nullptr, 50);
-        result = RunFrame();
+        result = TerminationSignal() != 0 ? mrAbort : RunFrame();
     }
     Close();
     return result;

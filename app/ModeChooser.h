@@ -15,7 +15,8 @@
 #include <cstdint>
 #include <vector>
 
-enum TModalResult : uint8_t { mrNone = 0, mrOK = 1, mrCancel = 2 };
+// mrAbort: the dialog was ended from outside (a termination signal).
+enum TModalResult : uint8_t { mrNone = 0, mrOK = 1, mrCancel = 2, mrAbort = 3 };
 
 class TfrmChoose {
 public:
@@ -37,7 +38,8 @@ public:
 
     // Shows the dialog and runs it until the viewer decides. When the
     // application is already asked to terminate, ends at once with Cancel.
-    // A dialog that cannot be opened (no display) also ends with Cancel.
+    // A dialog that cannot be opened (no display) also ends with Cancel. A
+    // termination signal ends it with mrAbort.
     TModalResult ShowModal(bool terminationPending = false);
 
     // The steps of ShowModal, for callers that drive the dialog themselves.

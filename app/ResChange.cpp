@@ -61,16 +61,24 @@ void TResChange::SetRefreshRate(int32_t rate) {
     Store(requested_.refreshRate, DM_DISPLAYFREQUENCY, rate);
 }
 
-void TResChange::Apply() {
-    if (!window_) return;
+bool TResChange::Apply() {
+    if (!window_) return false;
     int display = SDL_GetWindowDisplayIndex(window_);
     if (display < 0) display = 0;
     SDL_DisplayMode current;
     if (SDL_GetCurrentDisplayMode(display, &current) != 0) current = desktop_;
     SDL_DisplayMode wanted = ComposeDisplayMode(current, requested_);
+    // The closest mode may differ in depth and rate, never in size: a
+    // different size would stretch or crop the demo on the viewer's screen.
     SDL_DisplayMode closest;
-    const SDL_DisplayMode* use = SDL_GetClosestDisplayMode(display, &wanted, &closest) ? &closest : &wanted;
-    SDL_SetWindowDisplayMode(window_, use);
-    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN);
+    if (!SDL_GetClosestDisplayMode(display, &wanted, &closest) || closest.w != wanted.w ||
+        closest.h != wanted.h)
+        return false;
+    if (SDL_SetWindowDisplayMode(window_, &closest) != 0) return false;
+    if (SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) != 0) {
+        SDL_SetWindowFullscreen(window_, 0);
+        return false;
+    }
     applied_ = true;
+    return true;
 }

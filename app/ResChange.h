@@ -47,9 +47,10 @@ public:
     void SetRefreshRate(int32_t rate);
 
     // Switches the window to full screen on the requested mode (the nearest
-    // the display offers). A refused change is not reported: the window then
-    // stays full screen on the current mode.
-    void Apply();
+    // the display offers at the requested size). Returns false, leaving the
+    // window as it was, when the display refuses: no mode of that size (or
+    // none at all) exists, or the switch itself fails.
+    bool Apply();
 
     const TRequestedMode& Requested() const { return requested_; }
     const SDL_DisplayMode& Desktop() const { return desktop_; }

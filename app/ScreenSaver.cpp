@@ -43,6 +43,7 @@ TScreenSaverRequest ParseScreenSaverArgs(const std::vector<std::string>& args,
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-window-id" || args[i] == "--window-id") {
             request.mode = smPreview;
+            request.xscreensaver = true;
             if (i + 1 < args.size() && ParseWindowId(args[i + 1], id)) request.window = id;
             return request;
         }
@@ -50,6 +51,7 @@ TScreenSaverRequest ParseScreenSaverArgs(const std::vector<std::string>& args,
     for (const std::string& a : args) {
         if (a == "-root" || a == "--root") {
             request.mode = smRun;
+            request.xscreensaver = true;
             if (xscreensaverWindow && ParseWindowId(xscreensaverWindow, id)) request.window = id;
             return request;
         }
@@ -59,6 +61,7 @@ TScreenSaverRequest ParseScreenSaverArgs(const std::vector<std::string>& args,
         if (xscreensaverWindow && *xscreensaverWindow && ParseWindowId(xscreensaverWindow, id)) {
             request.mode = smRun;
             request.window = id;
+            request.xscreensaver = true;
         }
         return request;
     }

@@ -8,10 +8,10 @@
 //   /p ID         preview inside the window ID
 //   /a ID         password change (nothing to do on this platform)
 //   (none)        an ordinary start
-// and xscreensaver's conventions:
-//   -root                 run; into the window XSCREENSAVER_WINDOW when set
-//   -window-id ID         preview inside the window ID
-//   XSCREENSAVER_WINDOW   alone (no switch): run into that window
+// and xscreensaver's conventions (xscreensaver 6 passes them with two dashes):
+//   -root, --root                 run; into the window XSCREENSAVER_WINDOW when set
+//   -window-id ID, --window-id ID preview inside the window ID
+//   XSCREENSAVER_WINDOW           alone (no switch): run into that window
 // Window ids are decimal or hexadecimal with 0x (or $).
 //
 // The logic talks to the window system only through TScreenSaverHost, so it
@@ -36,6 +36,10 @@ struct TScreenSaverRequest {
     // smPreview: the parent window; smPasswordChange: the window handle passed
     // on; smRun: the window xscreensaver wants us to draw into (0: our own).
     uint64_t window = 0;
+    // Started by xscreensaver (-root, -window-id or XSCREENSAVER_WINDOW): a
+    // screen-saver "hack", which makes no sound and leaves ending the run to
+    // its host.
+    bool xscreensaver = false;
 };
 
 // Reads a window id: decimal, or hexadecimal after 0x/0X or $. False (and 0)

@@ -1,6 +1,6 @@
 #include "app/ScreenSaverSdl.h"
 
-#include <cstdio>
+#include "demo/Application.h"
 
 TSdlScreenSaverHost::TSdlScreenSaverHost(SDL_Window* window) : window_(window) {
     pollEvent_ = SDL_RegisterEvents(1);
@@ -38,8 +38,7 @@ void TSdlScreenSaverHost::Terminate() {
 }
 
 void TSdlScreenSaverHost::ShowMessage(const std::string& text, const std::string& caption) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, caption.c_str(), text.c_str(), window_);
+    Application().ShowMessage(text, caption);
 }
 
 void TSdlScreenSaverHost::AdjustForRun(uint64_t) {

@@ -2,12 +2,20 @@
 // and runs the message loop until the demo ends; --benchmark and
 // --render-frames run the timeline offline instead, --list prints the
 // members of the built-in archive.
+//
+// Exit status: 0 when the demo ended as asked (its end, Escape, closing the
+// window, the chooser's cancel, SIGTERM, SIGINT or SIGHUP, the screen-saver
+// host taking its window away); 1 for a bad command line, no display, a
+// failed start-up or an error shown while playing.
 #include "app/CommandLine.h"
 #include "app/MainWindow.h"
 #include "data/Stream.h"
 #include "data/ZLBArchive.h"
 #include "demo/Application.h"
 #include "platform/Resources.h"
+#include "platform/Signals.h"
+
+#include <SDL.h>
 
 #include <cstdio>
 #include <string>
@@ -42,10 +50,11 @@ int Play(const TCommandLine& commandLine) {
         TMainWindow window(commandLine);
         bool started = window.Create();
         if (offline) {
-            if (!started) return 1;
+            if (!started) return window.ExitCode();
             result = commandLine.benchmark ? window.RunBenchmark() : window.RunRenderFrames();
         } else {
             window.Run();
+            result = window.ExitCode();
         }
     }
     // SDL's video part stays up until the process ends: shutting it down
@@ -56,6 +65,11 @@ int Play(const TCommandLine& commandLine) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The program's own handlers: a signal ends every stage in order, as a
+    // close request does (SDL's would only post a quit event nobody reads
+    // while the chooser or a message box waits).
+    InstallTerminationHandlers();
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     try {
         std::vector<std::string> args(argv + 1, argv + argc);
         TCommandLine commandLine = ParseCommandLine(args);

@@ -1,5 +1,7 @@
 #include "demo/Application.h"
 
+#include "platform/Signals.h"
+
 #include <SDL.h>
 
 #include <cstdio>
@@ -21,6 +23,15 @@ void TApplication::ShowMessage(const std::string& text, const std::string& capti
     std::fflush(stderr);
     // A message box needs a running video part; without one (no display, or
     // a program that never opened a window) standard error is all there is.
-    if (messageBoxes_ && SDL_WasInit(SDL_INIT_VIDEO) != 0)
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+    // Once the program is asked to end by a signal nobody is there to answer.
+    if (!messageBoxes_ || SDL_WasInit(SDL_INIT_VIDEO) == 0 || TerminationSignal() != 0) return;
+    // The window system shows the box from a child process and waits for it:
+    // the guard makes that child end with the program and on a signal.
+    TChildProcessGuard guard;
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+}
+
+void TApplication::ShowNotice(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fflush(stderr);
 }

@@ -49,8 +49,12 @@ public:
     const std::string& Title() const { return title_; }
 
     // A message box with its own text and caption (always also on standard
-    // error), for the messages the program itself shows.
+    // error), for the messages the program itself shows. None once the
+    // program is asked to end by a signal.
     void ShowMessage(const std::string& text, const std::string& caption);
+    // A notice that changes nothing about the run (no sound, a window
+    // instead of full screen): standard error only, never a box.
+    void ShowNotice(const std::string& text);
 
 private:
     bool terminated_ = false;

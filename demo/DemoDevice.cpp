@@ -122,6 +122,7 @@ bool TDemo3dDevice::RenderFrame() {
     bool first = true;
     const float now = float(timer_->GetTime());
     const float prev = now - timer_->GetDuration();
+    lastNow_ = now;
 
     if (now > kEndTime) Quit(); // the rest of this frame is still drawn
 
@@ -194,11 +195,26 @@ bool TDemo3dDevice::RenderFrame() {
     return false;
 }
 
+void TDemo3dDevice::EndTimeline() {
+    for (const TRefPtr<IDemoPart>& part : parts_)
+        if (part->IsActive()) part->Stop();
+    for (const TRefPtr<IDemoPart>& part : parts_)
+        if (part->GetPrepareTime() <= lastNow_ && lastNow_ < part->GetUnprepareTime()) part->Unprepare();
+}
+
 void TDemo3dDevice::WriteCapture(I3dContext* context) {
     TRefPtr<I3dImage> image;
     device_->CreateContextImage(context, 0, 3, image);
     if (!image) return;
     image->ReadFromContext(rkBack);
+    // The colour buffer's alpha is whatever blending left there (about 0.9
+    // after a fade); a picture of the screen is opaque.
+    if (image->GetComponentType() == 0 && image->GetFormat() == 3) {
+        auto* pixels = static_cast<uint8_t*>(image->GetData());
+        size_t count = size_t(image->GetWidth()) * size_t(image->GetHeight()) * size_t(image->GetDepth());
+        for (size_t i = 0; pixels && i < count; i++)
+            pixels[i * 4 + 3] = 255;
+    }
     lastCaptureFile_ = Format("%s_%.5d.tga", capturePrefix_.c_str(), captureCounter_);
     image->SaveToFile(lastCaptureFile_.c_str(), 0);
 }

@@ -53,6 +53,12 @@ public:
     // message loop calls it again as long as no message waits.
     bool RenderFrame();
 
+    // Ends one pass through the timeline so that it can be played again
+    // from its start: every active part stops (Stop hook), and parts that
+    // were due to be prepared but whose unprepare time the frames did not
+    // reach are unprepared.
+    void EndTimeline();
+
     // Beyond the interface, for start-up, tools and tests.
     // A rendering device made elsewhere (Init with deviceSupplied = true).
     void SetSuppliedDevice(I3dDevice* device) { device_ = device; }
@@ -102,6 +108,7 @@ private:
     std::string capturePrefix_;
 
     TRefPtr<ITimer> timer_;
+    float lastNow_ = 0.0f; // the time of the last frame drawn
     TAudioOutput audioOutput_ = aoDevice;
     TDemoFrameCallback onOverlay_;
     std::string lastCaptureFile_;

@@ -2,6 +2,7 @@
 
 #include "data/FlexibleStream.h"
 #include "data/Stream.h"
+#include "platform/QuietStandardError.h"
 #include "platform/Ticks.h"
 
 #include <SDL.h>
@@ -32,8 +33,14 @@ TTickSource& CounterTicks() {
 
 TBassPlayer::TBassPlayer(TAudioOutput output, TTickSource* ticks) : ticks_(ticks ? *ticks : CounterTicks()) {
     if (output != aoDevice) return;
+    // The sound libraries SDL tries in turn complain at length on a machine
+    // without sound; start-up reports the outcome in one line.
+    TQuietStandardError quiet;
     if (!SDL_WasInit(SDL_INIT_AUDIO)) {
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return; // no audio at all: the clock
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) { // no audio at all: the clock
+            deviceError_ = SDL_GetError();
+            return;
+        }
         ownsAudioInit_ = true;
     }
     SDL_AudioSpec want;
@@ -49,6 +56,7 @@ TBassPlayer::TBassPlayer(TAudioOutput output, TTickSource* ticks) : ticks_(ticks
     // callback always deals in 44100 Hz 16-bit stereo.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     if (device_ == 0) {
+        deviceError_ = SDL_GetError();
         if (ownsAudioInit_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
         ownsAudioInit_ = false;
         return;

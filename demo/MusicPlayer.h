@@ -64,6 +64,9 @@ public:
 
     bool HasStream() const { return hasStream_; }
     bool HasAudioDevice() const { return device_ != 0; }
+    // Why no audio device could be opened (the audio system's own words),
+    // "" when one was or none was asked for.
+    const std::string& AudioDeviceError() const { return deviceError_; }
     bool IsPlaying() const;
     // Stream length in bytes of decoded audio (0 without a stream).
     uint32_t GetLengthBytes() const { return lengthBytes_; }
@@ -91,6 +94,7 @@ private:
 
     TTickSource& ticks_;
     uint32_t device_ = 0;        // SDL audio device; 0 = play on the clock
+    std::string deviceError_;    // why there is none
     bool ownsAudioInit_ = false; // the player initialised SDL's audio part
     bool hasStream_ = false;     // the "stream handle" of the player
     uint32_t lengthBytes_ = 0;   // kept for reference

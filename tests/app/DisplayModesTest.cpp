@@ -194,3 +194,31 @@ TEST(DisplayModes, EmptyListsStillGiveAMode) {
     EXPECT_EQ(chosen.bitsPerPixel, 8);
     EXPECT_EQ(chosen.refreshRate, 72);
 }
+
+TEST(DisplayModes, ASizeNoModeHasNamesTheNearestOnes) {
+    const std::vector<TDisplaySetting> modes = {{0, 640, 480, 32, 60},   {1, 800, 600, 16, 60},
+                                                {2, 800, 600, 32, 75},   {3, 1024, 768, 32, 60},
+                                                {4, 1280, 1024, 32, 60}, {5, 1920, 1080, 32, 60}};
+    struct Case {
+        int width, height;
+        bool offered;
+        const char* why;
+    } cases[] = {
+        {800, 600, true, ""},
+        {1000, 700, false, "no display mode has this size; the nearest are 1024x768, 800x600 and 640x480"},
+        {600, 400, false, "no display mode has this size; the nearest are 640x480, 800x600 and 1024x768"},
+        {4000, 3000, false,
+         "no display mode has this size; the nearest are 1920x1080, 1280x1024 and 1024x768"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.width);
+        std::string why = "stale";
+        EXPECT_EQ(OffersSize(modes, c.width, c.height, why), c.offered);
+        EXPECT_EQ(why, c.why);
+    }
+    std::string why;
+    EXPECT_FALSE(OffersSize({modes[3]}, 800, 600, why));
+    EXPECT_EQ(why, "no display mode has this size; the only one is 1024x768");
+    EXPECT_FALSE(OffersSize({}, 800, 600, why));
+    EXPECT_EQ(why, "the display lists no modes");
+}

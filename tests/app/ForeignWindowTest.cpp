@@ -39,6 +39,9 @@ TEST_F(ForeignWindowTest, ChildFillsTheParentAndTakesAGlContext) {
     TForeignChildWindow child;
     ASSERT_TRUE(child.Create(parent));
     KeepGlDriversLoaded();
+    SDL_GLContext context = SDL_GL_CreateContext(child.Window());
+    EXPECT_NE(context, nullptr) << SDL_GetError();
+    ASSERT_TRUE(child.Embed());
     ASSERT_NE(child.Window(), nullptr);
     EXPECT_EQ(child.Width(), 320);
     EXPECT_EQ(child.Height(), 200);
@@ -53,8 +56,6 @@ TEST_F(ForeignWindowTest, ChildFillsTheParentAndTakesAGlContext) {
     if (children) XFree(children);
     EXPECT_EQ(up, parent);
 
-    SDL_GLContext context = SDL_GL_CreateContext(child.Window());
-    EXPECT_NE(context, nullptr) << SDL_GetError();
     if (context) SDL_GL_DeleteContext(context);
 
     child.Destroy();

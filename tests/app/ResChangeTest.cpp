@@ -45,7 +45,7 @@ TEST(ResChange, SettersFlagNonZeroValuesAndClearForZero) {
     change.SetBitsPerPixel(0);
     EXPECT_EQ(change.Requested().fields, 0x180000u);
     EXPECT_EQ(change.Requested().width, 1024);
-    change.Apply(); // no window: nothing to switch
+    EXPECT_FALSE(change.Apply()); // no window: nothing to switch
     EXPECT_FALSE(change.Applied());
 }
 
@@ -60,7 +60,7 @@ TEST(ResChange, SwitchesAWindowToFullScreenAndBack) {
         // Ask for the desktop's own size: every display offers that one.
         change.SetWidth(change.Desktop().w);
         change.SetHeight(change.Desktop().h);
-        change.Apply();
+        EXPECT_TRUE(change.Apply());
         EXPECT_TRUE(change.Applied());
         EXPECT_TRUE(SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN);
     }

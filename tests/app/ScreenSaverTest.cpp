@@ -92,6 +92,20 @@ TEST(ScreenSaverSwitches, XScreenSaverConventions) {
     EXPECT_EQ(env.window, 12345u);
     EXPECT_EQ(Parse({}, "junk").mode, smNormal);
     EXPECT_EQ(Parse({}, "").mode, smNormal);
+
+    // Which starts come from xscreensaver (silent, ended by the host).
+    const std::pair<std::vector<std::string>, bool> hosts[] = {{{"-root"}, true},
+                                                               {{"--root"}, true},
+                                                               {{"--window-id", "5"}, true},
+                                                               {{"-window-id", "5"}, true},
+                                                               {{"/s"}, false},
+                                                               {{"/p", "5"}, false},
+                                                               {{}, false}};
+    for (const auto& [args, host] : hosts) {
+        SCOPED_TRACE(args.empty() ? "none" : args[0]);
+        EXPECT_EQ(Parse(args).xscreensaver, host);
+    }
+    EXPECT_TRUE(Parse({}, "0x5").xscreensaver);
 }
 
 TEST(ScreenSaverSwitches, WindowIdNumbers) {

@@ -76,6 +76,18 @@ TEST(CommandLine, ScreenSaverSwitchesPassThrough) {
               (std::vector<std::string>{"-window-id", "0x2a"}));
 }
 
+TEST(CommandLine, XScreenSaverSwitchesWithOneOrTwoDashes) {
+    // xscreensaver 6 rewrites -root as --root; both reach the screen saver.
+    const std::vector<std::vector<std::string>> forms = {
+        {"-root"}, {"--root"}, {"-window-id", "0x2a"}, {"--window-id", "42"}, {"--silent", "--root"}};
+    for (const auto& args : forms) {
+        SCOPED_TRACE(args.back());
+        TCommandLine cl = Parse(args);
+        std::vector<std::string> expected(args.begin() + (args[0] == "--silent" ? 1 : 0), args.end());
+        EXPECT_EQ(cl.screenSaverArgs, expected);
+    }
+}
+
 TEST(CommandLine, MistakesAreRefusedWithAMessage) {
     using ::testing::HasSubstr;
     EXPECT_THAT(Error({"--window"}), HasSubstr("--window needs a value"));
@@ -94,6 +106,13 @@ TEST(CommandLine, MistakesAreRefusedWithAMessage) {
     EXPECT_THAT(Error({"--data", "a", "--archive", "b"}), HasSubstr("exclude each other"));
     EXPECT_THAT(Error({"--benchmark", "--fullscreen", "640x480"}), HasSubstr("not full screen"));
     EXPECT_THAT(Error({"--bogus"}), HasSubstr("unknown option '--bogus'"));
+    EXPECT_EQ(Error({"--start", "117.01"}), "zumbrix: --start 117.01: the timeline ends at 117 s");
+    EXPECT_EQ(Error({"--start", "117"}), ""); // the last frame
+    EXPECT_THAT(Error({"--benchmark", "--loops", "0"}), HasSubstr("--loops wants a number from 1 to 1000"));
+    EXPECT_THAT(Error({"--benchmark", "--loops", "1001"}), HasSubstr("--loops wants"));
+    EXPECT_EQ(Error({"--loops", "3"}), "zumbrix: --loops belongs to --benchmark");
+    EXPECT_THAT(Error({"--window-id"}), HasSubstr("--window-id needs a value"));
+    EXPECT_THAT(Error({"--window-id", "0xzz"}), HasSubstr("--window-id wants an X11 window id"));
 }
 
 } // namespace

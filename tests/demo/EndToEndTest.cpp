@@ -32,6 +32,9 @@ TEST(EndToEnd, TwoSecondsOfTheStarterDemoMatchTheReviewedFrames) {
         RgbaPicture got, expected;
         ASSERT_TRUE(LoadPicture(out.File(name), got)) << name;
         ASSERT_TRUE(LoadPicture(ReferencePath(reference), expected)) << reference;
+        // Opaque, whatever alpha the fades left in the colour buffer.
+        for (size_t i = 3; i < got.pixels.size(); i += 4)
+            ASSERT_EQ(got.pixels[i], 255) << name << " pixel " << i / 4;
         PictureDifference d = ComparePictures(got, expected);
         ASSERT_TRUE(d.sameSize) << name;
         // Flat fades: a step of rounding at most.
@@ -60,6 +63,16 @@ TEST(EndToEnd, CommandLineHelpVersionAndMistakes) {
     CommandResult bad = RunZumbrix({"--window", "12by34"});
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_THAT(bad.err, ::testing::HasSubstr("--window wants WIDTHxHEIGHT"));
+}
+
+TEST(EndToEnd, BenchmarkLoopsPlayTheWholeTimelineAgainAndAgain) {
+    CommandResult r = RunZumbrix({"--benchmark", "--loops", "2", "--window", "32x24"});
+    if (r.exitCode != 0 && r.err.find("display") != std::string::npos) GTEST_SKIP() << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    // 117 s at 1/60 s, and the frame past the end: the same in both passes.
+    EXPECT_THAT(r.out, ::testing::ContainsRegex("loop 1: 7022 frames, resident memory [0-9]+ KiB\n"
+                                                "loop 2: 7022 frames, resident memory [0-9]+ KiB\n"));
+    EXPECT_THAT(r.out, ::testing::HasSubstr("frames: 14044 (32x24"));
 }
 
 } // namespace

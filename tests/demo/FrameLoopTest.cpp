@@ -113,6 +113,31 @@ TEST(FrameLoop, ClockJumpsStopAndStartPartsButSkipPrepareTimes) {
                                         "Render e first=1 part=2.000 local=0.200", "AfterRender e"}));
 }
 
+TEST(FrameLoop, EndingTheTimelineStopsEveryPartSoThatTheNextPassStartsThemAgain) {
+    DemoWindow w;
+    NEED_WINDOW(w);
+    Timeline t;
+    auto live = t.Effect(w.Device(), "live");
+    auto permanent = t.Effect(w.Device(), "permanent");
+    auto over = t.Effect(w.Device(), "over");
+    auto later = t.Effect(w.Device(), "later");
+    Timeline::Part(w.Device(), live.Get(), 0.0f, 200.0f);
+    Timeline::Part(w.Device(), permanent.Get(), 5.0f, 5.0f);
+    Timeline::Part(w.Device(), over.Get(), 1.0f, 2.0f);
+    Timeline::Part(w.Device(), later.Get(), 150.0f, 160.0f);
+    for (double now : {0.0, 1.5, 117.5})
+        w.FrameAt(now, 0.1f);
+    t.log.clear();
+    w.Device()->EndTimeline();
+    // Only what is still running stops; only the part whose unprepare time
+    // lies beyond the last frame (and whose prepare time does not) is
+    // unprepared: "over" was unprepared by the frames, "later" never prepared.
+    EXPECT_EQ(t.log, (std::vector<std::string>{"Stop live", "Stop permanent", "Unprepare live"}));
+    t.log.clear();
+    w.FrameAt(0.0, 0.0f);
+    EXPECT_EQ(Filter(t.log, "Start"), (std::vector<std::string>{"Start live", "Start permanent"}));
+}
+
 TEST(FrameLoop, AFrameWithoutLivePartsIsClearedAndPresented) {
     DemoWindow w;
     NEED_WINDOW(w);

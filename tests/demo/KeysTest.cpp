@@ -146,6 +146,7 @@ TEST_F(KeysFixture, TwoCapturesWithinOneFrameWriteOneFileNamedAfterTheCaption) {
     std::filesystem::current_path(dir.Path());
     Press(SDLK_c);
     Press(SDLK_c);
+    window->Device()->Timer()->SetTime(2.0); // in the intro's fade
     window->Device()->RenderFrame();
     std::filesystem::current_path(previous);
     EXPECT_FALSE(FileExists(dir.File("Zumbrix from Tombrel_00001.tga")));
@@ -154,6 +155,9 @@ TEST_F(KeysFixture, TwoCapturesWithinOneFrameWriteOneFileNamedAfterTheCaption) {
     ASSERT_TRUE(LoadPicture(dir.File("Zumbrix from Tombrel_00002.tga"), picture));
     EXPECT_EQ(picture.width, 160);
     EXPECT_EQ(picture.height, 120);
+    // Opaque, whatever alpha the fade left in the colour buffer.
+    for (size_t i = 3; i < picture.pixels.size(); i += 4)
+        ASSERT_EQ(picture.pixels[i], 255) << "pixel " << i / 4;
 }
 
 TEST_F(KeysFixture, OtherKeysDoNothingAndEscapeQuits) {

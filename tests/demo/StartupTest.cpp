@@ -9,11 +9,13 @@
 #include "demo/SceneEffect.h"
 #include "scene/loader/Y3dFile.h"
 #include "scene/model/Scene.h"
+#include "platform/Signals.h"
 #include "tests/support/TestSupport.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 
 using ::testing::HasSubstr;
@@ -184,14 +186,17 @@ TEST_F(StartupFixture, AMissingMainScriptInTheArchiveIsReported) {
     CommandResult packed = RunMirel({"pack", archive, data.File("other.txt")});
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
     EXPECT_FALSE(Start({"--archive", archive}));
-    EXPECT_EQ(window->StartupError(), "Must open a stream");
+    // The message names the archive it looked in.
+    EXPECT_EQ(window->StartupError(), "Must open a stream (data from the archive \"" + archive + "\")");
 }
 
 TEST_F(StartupFixture, ABrokenScriptIsReportedWithTheEvaluatorsMessage) {
     WriteFileText(data.File("zumbrix.xml"), R"(<effect name="f" class="TFade"></effect>
         <part name="f" start="(1+2" stop="3"/>)");
     EXPECT_FALSE(Start({"--data", data.Path()}));
-    EXPECT_EQ(window->StartupError(), "Missing brackets in expression (\")\")");
+    EXPECT_EQ(window->StartupError(),
+              "Missing brackets in expression (\")\") (data from the folder \"" + data.Path() + "\")");
+    EXPECT_EQ(window->ExitCode(), 1);
     EXPECT_EQ(Application().LastError(), window->StartupError());
     EXPECT_FALSE(Application().HasIdleHandler());
 }
@@ -213,6 +218,67 @@ TEST_F(StartupFixture, SettingsSwitchSaysNoSettingsAndTheChooserThenCancels) {
     ASSERT_NE(cancel, std::string::npos) << err;
     EXPECT_LT(settings, cancel);
     EXPECT_EQ(window->Device(), nullptr);
+}
+
+TEST_F(StartupFixture, ARequestToEndWhileLoadingStopsStartupQuietly) {
+    InstallTerminationHandlers();
+    WriteFileText(data.File("zumbrix.xml"), R"(<resources>
+        <binary name="one" value="one.bin"/><binary name="two" value="two.bin"/>
+        <binary name="three" value="three.bin"/></resources>
+        <effect name="f" class="TFade"></effect><part name="f" start="0" stop="1"/>)");
+    for (const char* name : {"one.bin", "two.bin", "three.bin"})
+        WriteFileText(data.File(name), name);
+    // What happens while the second resource is about to be loaded.
+    const std::vector<std::pair<const char*, std::function<bool()>>> requests = {
+        {"SIGTERM", [] { return raise(SIGTERM) == 0; }},
+        {"the window is closed",
+         [this] {
+             SDL_Event e{};
+             e.type = SDL_WINDOWEVENT;
+             e.window.event = SDL_WINDOWEVENT_CLOSE;
+             e.window.windowID = SDL_GetWindowID(window->Window());
+             return SDL_PushEvent(&e) == 1;
+         }},
+        {"the progress callback declines", [] { return false; }},
+    };
+    for (const auto& [what, request] : requests) {
+        SCOPED_TRACE(what);
+        window = std::make_unique<TMainWindow>(
+            ParseCommandLine({"--window", "120x90", "--silent", "--data", data.Path()}));
+        std::vector<std::string> seen;
+        window->OnLoadProgress = [&, request = request](int n, int count, const TResource& r) {
+            seen.push_back(std::to_string(n) + "/" + std::to_string(count) + " " + r.Name);
+            return n == 2 ? request() : true;
+        };
+        EXPECT_FALSE(window->Create());
+        EXPECT_EQ(seen, (std::vector<std::string>{"1/3 one", "2/3 two"}));
+        EXPECT_NE(Resource("three")->Record.Kind, vkData);
+        EXPECT_TRUE(window->Device()->Effects().empty());
+        EXPECT_TRUE(Application().Terminated());
+        EXPECT_EQ(window->StartupError(), "");
+        EXPECT_EQ(window->ExitCode(), 0);
+        window.reset();
+        SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+        ClearTerminationSignal();
+        Application().ClearTerminate();
+        TFlexibleStream::ResetSettings();
+    }
+}
+
+TEST_F(StartupFixture, AFullScreenModeTheDisplayRefusesPlaysInAWindow) {
+    WriteFileText(data.File("zumbrix.xml"), "<demo/>");
+    ASSERT_TRUE(Start({"--data", data.Path()})) << window->StartupError();
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(window->EnterFullScreen(40000, 30000, 32, 0)); // no display has that
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "zumbrix: the display refused the mode 40000x30000; the demo plays in a window\n");
+    EXPECT_FALSE(SDL_GetWindowFlags(window->Window()) & SDL_WINDOW_FULLSCREEN);
+    EXPECT_EQ(window->ExitCode(), 0);
+    // The desktop's own size is always there.
+    SDL_DisplayMode desktop;
+    ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+    EXPECT_TRUE(window->EnterFullScreen(desktop.w, desktop.h, 0, 0));
+    EXPECT_TRUE(SDL_GetWindowFlags(window->Window()) & SDL_WINDOW_FULLSCREEN);
 }
 
 TEST_F(StartupFixture, OfflineRunsEndWithTheMessageAndAnErrorCode) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 class MirelArchive : public ::testing::Test {
@@ -68,4 +70,48 @@ TEST_F(MirelArchive, FailuresPrintTheMessageAndLeaveNoFile) {
     EXPECT_EQ(longName.exitCode, 1);
     EXPECT_FALSE(FileExists(dir.File("long.pck")));
     EXPECT_FALSE(FileExists(dir.File("long.pck.partial")));
+}
+
+TEST_F(MirelArchive, PackNeverDestroysAnInput) {
+    const std::string text = dir.File("a.txt");
+    WriteFileText(text, "precious");
+    std::filesystem::create_directory(dir.File("folder"));
+    const std::vector<uint8_t> archiveBefore = ReadFileBytes(archive);
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message; // the start of standard error
+    } cases[] = {
+        // The old "mirel pack a.txt": an empty archive over the one file named.
+        {{"pack", text}, 2, "mirel pack: no input files\nusage: pack "},
+        {{"pack"}, 2, "usage: pack "},
+        {{"pack", text, text}, 2, "mirel pack: the output "},
+        {{"pack", archive, dir.File("zumbrix.xml"), dir.Path() + "/./out.pck"}, 2, "mirel pack: the output "},
+        {{"pack", dir.File("new.pck"), dir.File("folder")},
+         1,
+         "mirel pack: " + dir.File("folder") + ": is a directory\n"},
+        {{"pack", text, dir.File("photo.jpg")},
+         1,
+         "mirel pack: " + text + " exists and is not an archive; --force replaces it\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.size() > 1 ? c.args[1] : "no output");
+        CommandResult r = RunMirel(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode);
+        EXPECT_EQ(r.err.rfind(c.message, 0), 0u) << r.err;
+        EXPECT_EQ(ReadFileBytes(text), std::vector<uint8_t>({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+        EXPECT_EQ(ReadFileBytes(archive), archiveBefore);
+    }
+    EXPECT_FALSE(FileExists(dir.File("new.pck")));
+    // An archive is replaced as before; --force replaces anything.
+    EXPECT_EQ(RunMirel({"pack", archive, dir.File("photo.jpg")}).exitCode, 0);
+    EXPECT_EQ(RunMirel({"verify", archive}).out, "ok 1 members\n");
+    EXPECT_EQ(RunMirel({"pack", "--force", text, dir.File("photo.jpg")}).exitCode, 0);
+    EXPECT_EQ(RunMirel({"verify", text}).out, "ok 1 members\n");
+}
+
+TEST(Mirel, HelpAndVersion) {
+    for (const char* help : {"--help", "-h"})
+        EXPECT_EQ(RunMirel({help}).out.rfind("usage: mirel COMMAND", 0), 0u) << help;
+    EXPECT_EQ(RunMirel({"--version"}).out.rfind("mirel ", 0), 0u);
 }

@@ -7,7 +7,9 @@
 #include "platform/Format.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fnmatch.h>
+#include <system_error>
 
 namespace {
 
@@ -16,12 +18,50 @@ std::string BaseName(const std::string& path) {
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
-const char* kPackUsage = "pack OUT.pck [--store GLOB]... [--raw-directory] FILE...";
+const char* kPackUsage = "pack OUT.pck [--store GLOB]... [--raw-directory] [--force] FILE...";
+
+// Whether the file opens as an archive (its trailer and directory check out).
+bool IsArchive(const std::string& path) {
+    try {
+        TFileStream input(path, TFileStream::fmOpenRead);
+        TZLBArchive archive;
+        archive.OpenStream(input);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// Checks that packing cannot destroy anything: the inputs are files, none of
+// them is the output, and the output is new, an archive, or --force is given.
+// Returns the exit code of the refusal, or 0.
+int CheckPackPaths(const std::string& out, const std::vector<std::string>& files, bool force) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const bool outExists = fs::exists(out, ec);
+    for (const std::string& file : files) {
+        if (fs::is_directory(file, ec))
+            return MirelFail(Format("mirel pack: %s: is a directory", file.c_str()));
+        bool same = outExists && fs::exists(file, ec) ? fs::equivalent(out, file, ec)
+                                                      : fs::absolute(out, ec).lexically_normal() ==
+                                                            fs::absolute(file, ec).lexically_normal();
+        if (same) {
+            std::fprintf(stderr, "mirel pack: the output %s is also one of the inputs\n", out.c_str());
+            return MirelUsage(kPackUsage);
+        }
+    }
+    if (!outExists) return 0;
+    if (fs::is_directory(out, ec)) return MirelFail(Format("mirel pack: %s: is a directory", out.c_str()));
+    if (!force && !IsArchive(out))
+        return MirelFail(
+            Format("mirel pack: %s exists and is not an archive; --force replaces it", out.c_str()));
+    return 0;
+}
 
 int Pack(const MirelArgs& args) {
     std::string out;
     std::vector<std::string> globs, files;
-    bool rawDirectory = false;
+    bool rawDirectory = false, force = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--store") {
@@ -29,13 +69,20 @@ int Pack(const MirelArgs& args) {
             globs.push_back(args[i]);
         } else if (a == "--raw-directory") {
             rawDirectory = true;
+        } else if (a == "--force") {
+            force = true;
         } else if (out.empty()) {
             out = a;
         } else {
             files.push_back(a);
         }
     }
-    if (out.empty()) return MirelUsage(kPackUsage);
+    if (out.empty() || files.empty()) {
+        // "mirel pack a.txt" would make an empty archive of the one file it names.
+        if (!out.empty()) std::fprintf(stderr, "mirel pack: no input files\n");
+        return MirelUsage(kPackUsage);
+    }
+    if (int refused = CheckPackPaths(out, files, force)) return refused;
     WriteThroughTemporary(out, [&](const std::string& temp) {
         TFileStream output(temp, TFileStream::fmCreate);
         TZLBArchiveWriter writer(output);

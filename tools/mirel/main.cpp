@@ -12,6 +12,10 @@
 #include <map>
 #include <unistd.h>
 
+#ifndef ZUMBRIX_VERSION
+#define ZUMBRIX_VERSION "0.1.0"
+#endif
+
 namespace {
 
 struct Command {
@@ -25,7 +29,11 @@ std::map<std::string, Command>& Commands() {
 }
 
 void PrintHelp(FILE* to) {
-    std::fprintf(to, "usage: mirel COMMAND [ARGS...]\n\ncommands:\n");
+    std::fprintf(to, "usage: mirel COMMAND [ARGS...]\n"
+                     "       mirel --help | -h | --version\n\n"
+                     "mirel builds and looks inside the data of the Zumbrix demo: archives,\n"
+                     "scripts, pictures, console fonts, scene files and vertex programs.\n\n"
+                     "commands:\n");
     for (const auto& [name, command] : Commands())
         std::fprintf(to, "  %s\n", command.usage);
 }
@@ -127,9 +135,18 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "help") == 0) {
-        PrintHelp(argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        PrintHelp(stderr);
+        return 2;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0 ||
+        std::strcmp(argv[1], "help") == 0) {
+        PrintHelp(stdout);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("mirel %s\n", ZUMBRIX_VERSION);
+        return 0;
     }
     auto it = Commands().find(argv[1]);
     if (it == Commands().end()) {

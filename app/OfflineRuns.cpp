@@ -1,0 +1,138 @@
+// The main window's offline runs: --benchmark draws the timeline with a fixed
+// step as fast as possible (as many times as --loops asks), --render-frames
+// writes every frame and the soundtrack of the same stretch to a folder.
+#include "app/MainWindow.h"
+
+#include "demo/Application.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+// The resident memory of this process in KiB (0 when it cannot be read).
+long ResidentKiB() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    if (!f) return 0;
+    long size = 0, resident = 0;
+    int read = std::fscanf(f, "%ld %ld", &size, &resident);
+    std::fclose(f);
+    if (read != 2) return 0;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+} // namespace
+
+int TMainWindow::RunBenchmark() {
+    TApplication& app = Application();
+    ITimer* timer = device_->Timer();
+    const double step = 1.0 / 60.0;
+    const int loops = std::max(commandLine_.loops, 1);
+    // One pass of the timeline from the start time to the end (or for the
+    // duration asked); the lists are reserved for all passes at once.
+    const double span = commandLine_.duration > 0.0
+                            ? commandLine_.duration
+                            : std::max(double(TDemo3dDevice::kEndTime) - commandLine_.start, 0.0) + step;
+    const size_t expected = size_t(std::ceil(span / step) + 2) * size_t(loops);
+    // Written in place from the start, so that the memory printed after each
+    // pass is the demo's alone, not these lists filling up.
+    std::vector<double> frameMs(expected), frameTime(expected);
+    size_t frames = 0;
+    for (int loop = 1; loop <= loops && !closeRequested_; loop++) {
+        size_t first = frames;
+        for (int64_t k = 0; !app.Terminated(); k++) {
+            SDL_Event event;
+            while (SDL_PollEvent(&event))
+                HandleEvent(event);
+            if (EndRequested(false) || app.Terminated()) break;
+            double t = commandLine_.start + double(k) * step;
+            if (commandLine_.duration > 0.0 && double(k) * step >= commandLine_.duration - 1e-9) break;
+            timer->SetTime(t);
+            timer->SetDuration(k == 0 ? 0.0f : float(step));
+            auto before = std::chrono::steady_clock::now();
+            device_->RenderFrame(); // past the end it asks the application to terminate
+            auto after = std::chrono::steady_clock::now();
+            if (frames == frameMs.size()) {
+                frameMs.resize(frames * 2);
+                frameTime.resize(frames * 2);
+            }
+            frameMs[frames] = std::chrono::duration<double, std::milli>(after - before).count();
+            frameTime[frames] = t;
+            frames++;
+        }
+        // Every part stops at the end of a pass and starts again in the next.
+        device_->EndTimeline();
+        if (loops > 1)
+            std::printf("loop %d: %zu frames, resident memory %ld KiB\n", loop, frames - first,
+                        ResidentKiB());
+        if (!closeRequested_) app.ClearTerminate(); // the timeline's end, not the viewer's
+    }
+    if (closeRequested_) app.Terminate();
+    if (frames == 0) return closeRequested_ ? 0 : 1;
+    frameMs.resize(frames);
+    frameTime.resize(frames);
+    size_t worst = size_t(std::max_element(frameMs.begin(), frameMs.end()) - frameMs.begin());
+    double sum = 0.0;
+    for (double ms : frameMs)
+        sum += ms;
+    std::vector<double> sorted = frameMs;
+    std::sort(sorted.begin(), sorted.end());
+    auto percentile = [&](double p) {
+        size_t i = size_t(std::ceil(p / 100.0 * double(sorted.size()))) - 1;
+        return sorted[std::min(i, sorted.size() - 1)];
+    };
+    double median = sorted.size() % 2 ? sorted[sorted.size() / 2]
+                                      : 0.5 * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
+    int w = 0, h = 0;
+    SDL_GL_GetDrawableSize(window_, &w, &h);
+    std::printf("frames: %zu (%dx%d, fixed step 1/60 s)\n", frameMs.size(), w, h);
+    std::printf("mean: %.3f ms\n", sum / double(frameMs.size()));
+    std::printf("median: %.3f ms\n", median);
+    std::printf("p95: %.3f ms\n", percentile(95.0));
+    std::printf("p99: %.3f ms\n", percentile(99.0));
+    std::printf("worst: %.3f ms at demo time %.3f s\n", frameMs[worst], frameTime[worst]);
+    return 0;
+}
+
+int TMainWindow::RunRenderFrames() {
+    TApplication& app = Application();
+    std::filesystem::create_directories(commandLine_.renderDir);
+    ITimer* timer = device_->Timer();
+    const double fps = commandLine_.fps;
+    const std::string prefix = (std::filesystem::path(commandLine_.renderDir) / "frame").string();
+    int64_t k = 0;
+    for (; !app.Terminated(); k++) {
+        double t = commandLine_.start + double(k) / fps;
+        if (commandLine_.duration > 0.0 && double(k) / fps >= commandLine_.duration - 1e-9) break;
+        SDL_Event event;
+        while (SDL_PollEvent(&event))
+            HandleEvent(event);
+        if (EndRequested(false) || app.Terminated()) break;
+        timer->SetTime(t);
+        timer->SetDuration(k == 0 ? 0.0f : float(1.0 / fps));
+        // Frame k is written as frame_<k>: the capture numbers its file with
+        // the request count.
+        device_->SetCaptureCounter(int32_t(k - 1));
+        device_->RequestCapture(prefix);
+        device_->RenderFrame();
+    }
+    // The sound of the same stretch of demo time.
+    if (auto* player = dynamic_cast<TBassPlayer*>(device_->GetMusicPlayer())) {
+        std::vector<int16_t> pcm;
+        if (player->DecodeAll(pcm)) {
+            size_t first = size_t(std::llround(commandLine_.start * 44100.0)) * 2;
+            size_t count = size_t(std::llround(double(k) / fps * 44100.0)) * 2;
+            first = std::min(first, pcm.size());
+            count = std::min(count, pcm.size() - first);
+            std::vector<int16_t> part(pcm.begin() + ptrdiff_t(first), pcm.begin() + ptrdiff_t(first + count));
+            SaveWaveFile((std::filesystem::path(commandLine_.renderDir) / "audio.wav").string(), part);
+        }
+    }
+    std::printf("%lld frames at %g fps written to %s\n", static_cast<long long>(k), fps,
+                commandLine_.renderDir.c_str());
+    return 0;
+}
