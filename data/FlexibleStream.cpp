@@ -176,12 +176,18 @@ TFlexibleStream::TFlexibleStream(const std::string& name) : name_(name) {
 
 TFlexibleStream::~TFlexibleStream() = default;
 
+// A name the archive does not hold: the stream's first use says so, naming it.
+EFlexibleStreamError TFlexibleStream::NoSource() const {
+    return EFlexibleStreamError(
+        Format("Must open a stream: the archive holds no file named %s", name_.c_str()));
+}
+
 void TFlexibleStream::Log(const std::string& line) {
     if (diagnostics_) GlobalSettings().diagnosticsLog.push_back(line);
 }
 
 int64_t TFlexibleStream::Read(void* buffer, int64_t count) {
-    if (!inner_) throw EFlexibleStreamError("Must open a stream");
+    if (!inner_) throw NoSource();
     if (!readReported_) {
         readReported_ = true;
         Log(Format("Read : %s", name_.c_str()));
@@ -190,12 +196,12 @@ int64_t TFlexibleStream::Read(void* buffer, int64_t count) {
 }
 
 int64_t TFlexibleStream::Write(const void* buffer, int64_t count) {
-    if (!inner_) throw EFlexibleStreamError("Must open a stream");
+    if (!inner_) throw NoSource();
     return inner_->Write(buffer, count);
 }
 
 int64_t TFlexibleStream::Seek(int64_t offset, TSeekOrigin origin) {
-    if (!inner_) throw EFlexibleStreamError("Must open a stream");
+    if (!inner_) throw NoSource();
     return inner_->Seek(offset, origin);
 }
 

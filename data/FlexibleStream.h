@@ -44,7 +44,8 @@ public:
     // Opens name according to the current settings. Raises
     // EFlexibleStreamError "Couldn't open the file named %s" when the source
     // fails; a name missing from the archive constructs a stream without a
-    // source, whose first read, seek or size query raises "Must open a stream".
+    // source, whose first read, seek or size query raises "Must open a stream"
+    // followed by the name the archive lacks.
     explicit TFlexibleStream(const std::string& name);
     ~TFlexibleStream() override;
 
@@ -79,6 +80,7 @@ public:
 
 private:
     void Log(const std::string& line);
+    EFlexibleStreamError NoSource() const;
 
     std::unique_ptr<TStream> inner_;
     std::string name_;

@@ -1,7 +1,9 @@
 #include "demo/ResourceLoader.h"
 
 #include "data/FlexibleStream.h"
+#include "demo/Application.h"
 #include "demo/MusicPlayer.h"
+#include "platform/Format.h"
 
 #include <algorithm>
 #include <memory>
@@ -11,6 +13,17 @@ namespace {
 
 // The names the six faces of a cube texture are formatted with, in order.
 const char* const kCubeFaceNames[6] = {"posx", "negx", "posy", "negy", "posz", "negz"};
+
+// Loads a picture the demo can go on without: a picture that cannot be read
+// leaves the image empty, as it always has, but the viewer is told which
+// file and why, instead of seeing a scene quietly lose its background.
+void LoadPictureOrNotice(I3dImage* image, const std::string& name) {
+    try {
+        image->LoadFromFile(name);
+    } catch (const std::exception& e) {
+        Application().ShowNotice(Format("The picture %s was not loaded: %s", name.c_str(), e.what()));
+    }
+}
 
 // Replaces the one text placeholder of a cube-texture pattern.
 std::string FormatFaceName(const std::string& pattern, const char* face) {
@@ -22,7 +35,7 @@ std::string FormatFaceName(const std::string& pattern, const char* face) {
 void LoadImage(I3dDevice* device, TResource& resource) {
     TRefPtr<I3dImage> image;
     device->CreateImage(image);
-    image->TryLoadFromFile(resource.Value.c_str());
+    LoadPictureOrNotice(image.Get(), resource.Value);
     resource.Record.SetInterface(vkImage, TRefPtr<IInterface>(image.Get()));
 }
 
@@ -47,7 +60,7 @@ void LoadCubeTexture(I3dDevice* device, TResource& resource) {
         const char* face = caps.CubeMaps ? kCubeFaceNames[i] : "negz";
         TRefPtr<I3dImage> image;
         device->CreateImage(image);
-        image->TryLoadFromFile(FormatFaceName(resource.Value, face).c_str());
+        LoadPictureOrNotice(image.Get(), FormatFaceName(resource.Value, face));
         params.Images[i] = TRefPtr<IFlexibleImage>(image.Get());
     }
     params.FaceCount = faces;
@@ -70,6 +83,33 @@ void LoadBinary(TResource& resource) {
     resource.Record.SetData(bytes);
 }
 
+// Loads one resource by its kind.
+void LoadResource(IDemo3dDevice* demo, I3dDevice* device, TResource& resource) {
+    switch (resource.Kind) {
+    case rkImage:
+        LoadImage(device, resource);
+        break;
+    case rkTexture:
+        LoadTexture(device, resource);
+        break;
+    case rkCubeTexture:
+        LoadCubeTexture(device, resource);
+        break;
+    case rkMp3:
+        // Without a player (silent) the music is left alone.
+        if (IMusicPlayer* player = demo->GetMusicPlayer()) player->Load(resource.Value);
+        break;
+    case rkConsoleFont:
+        demo->LoadConsoleFont(resource.Value);
+        break;
+    case rkBinary:
+        LoadBinary(resource);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 bool LoadScriptResources(IDemo3dDevice* demo, TResources& resources, const TResourceProgress& progress) {
@@ -78,28 +118,12 @@ bool LoadScriptResources(IDemo3dDevice* demo, TResources& resources, const TReso
     for (int i = 0; i < count; i++) {
         TResource& resource = *resources.Items[size_t(i)];
         if (progress && !progress(i + 1, count, resource)) return false;
-        switch (resource.Kind) {
-        case rkImage:
-            LoadImage(device, resource);
-            break;
-        case rkTexture:
-            LoadTexture(device, resource);
-            break;
-        case rkCubeTexture:
-            LoadCubeTexture(device, resource);
-            break;
-        case rkMp3:
-            // Without a player (silent) the music is left alone.
-            if (IMusicPlayer* player = demo->GetMusicPlayer()) player->Load(resource.Value);
-            break;
-        case rkConsoleFont:
-            demo->LoadConsoleFont(resource.Value);
-            break;
-        case rkBinary:
-            LoadBinary(resource);
-            break;
-        default:
-            break;
+        try {
+            LoadResource(demo, device, resource);
+        } catch (Exception& e) {
+            // The decoders report what is wrong; this says with which file.
+            if (e.Message().find(resource.Value) == std::string::npos) e.AddContext(resource.Value + ": ");
+            throw;
         }
     }
     return true;

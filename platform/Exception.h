@@ -11,6 +11,9 @@ public:
     explicit Exception(std::string message) : message_(std::move(message)) {}
     const char* what() const noexcept override { return message_.c_str(); }
     const std::string& Message() const noexcept { return message_; }
+    // Puts what the error happened to in front of the message ("scene.y3d: ")
+    // as it passes a layer that knows it; the error keeps its class.
+    void AddContext(const std::string& context) { message_.insert(0, context); }
 
 private:
     std::string message_;

@@ -96,6 +96,13 @@ void TFileXMLParser::LoadScriptText(const std::string& name, std::string text) {
     includeChain_.push_back(name);
     try {
         Scan(std::move(text));
+    } catch (Exception& e) {
+        includeChain_.pop_back();
+        // The innermost script names itself; the files that include it do not
+        // name themselves again.
+        if (!errorNamed_ && e.Message().find(name) == std::string::npos) e.AddContext(name + ": ");
+        errorNamed_ = !includeChain_.empty();
+        throw;
     } catch (...) {
         includeChain_.pop_back();
         throw;

@@ -63,5 +63,6 @@ private:
     TEffectList<TPart> parts_;
     TRefPtr<TErrors> errors_;
     std::vector<std::string> includeChain_; // the files being read, outermost first
+    bool errorNamed_ = false;               // an error on its way out already names its file
     std::string expression_;                // reused buffer for time texts
 };

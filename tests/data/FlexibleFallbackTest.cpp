@@ -56,8 +56,10 @@ TEST_F(FlexibleFallback, NamesTheChosenSourceLacksComeFromTheFallback) {
          "carried only"},
         {lmFile, "neither.txt", missing, missing},
         {lmPackage, "BOTH.TXT", "primary", "primary"},
-        {lmPackage, "carried.txt", "error: Must open a stream", "carried only"},
-        {lmPackage, "neither.txt", "error: Must open a stream", "error: Must open a stream"},
+        {lmPackage, "carried.txt", "error: Must open a stream: the archive holds no file named carried.txt",
+         "carried only"},
+        {lmPackage, "neither.txt", "error: Must open a stream: the archive holds no file named neither.txt",
+         "error: Must open a stream: the archive holds no file named neither.txt"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(LoaderModeName(c.mode)) + " " + c.name);
@@ -72,7 +74,7 @@ TEST_F(FlexibleFallback, NamesTheChosenSourceLacksComeFromTheFallback) {
     }
     // Switched off again, the carried names are gone.
     TFlexibleStream::SetFallbackArchive(nullptr);
-    EXPECT_EQ(Open("carried.txt"), "error: Must open a stream");
+    EXPECT_EQ(Open("carried.txt"), "error: Must open a stream: the archive holds no file named carried.txt");
 }
 
 TEST_F(FlexibleFallback, FailuresOfTheChosenSourceAreNotHidden) {

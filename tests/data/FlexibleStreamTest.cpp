@@ -74,7 +74,7 @@ TEST_F(FlexibleStreamTest, ArchiveModesFindMembersByFileName) {
             missing.GetSize();
             FAIL();
         } catch (const EFlexibleStreamError& e) {
-            EXPECT_STREQ(e.what(), "Must open a stream");
+            EXPECT_STREQ(e.what(), "Must open a stream: the archive holds no file named absent.jpg");
         }
         char c;
         EXPECT_THROW(missing.Read(&c, 1), EFlexibleStreamError);

@@ -187,7 +187,10 @@ TEST_F(StartupFixture, AMissingMainScriptInTheArchiveIsReported) {
     ASSERT_EQ(packed.exitCode, 0) << packed.err;
     EXPECT_FALSE(Start({"--archive", archive}));
     // The message names the archive it looked in.
-    EXPECT_EQ(window->StartupError(), "Must open a stream (data from the archive \"" + archive + "\")");
+    EXPECT_EQ(window->StartupError(),
+              "Must open a stream: the archive holds no file named zumbrix.xml (data from the "
+              "archive \"" +
+                  archive + "\")");
 }
 
 TEST_F(StartupFixture, ABrokenScriptIsReportedWithTheEvaluatorsMessage) {
@@ -195,7 +198,8 @@ TEST_F(StartupFixture, ABrokenScriptIsReportedWithTheEvaluatorsMessage) {
         <part name="f" start="(1+2" stop="3"/>)");
     EXPECT_FALSE(Start({"--data", data.Path()}));
     EXPECT_EQ(window->StartupError(),
-              "Missing brackets in expression (\")\") (data from the folder \"" + data.Path() + "\")");
+              "zumbrix.xml: Missing brackets in expression (\")\") (data from the folder \"" + data.Path() +
+                  "\")");
     EXPECT_EQ(window->ExitCode(), 1);
     EXPECT_EQ(Application().LastError(), window->StartupError());
     EXPECT_FALSE(Application().HasIdleHandler());

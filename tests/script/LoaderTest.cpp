@@ -262,7 +262,7 @@ TEST_F(Loader, BadTimesAndValuesStopLoading) {
         fewer.LoadScript("f.xml");
         FAIL();
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "'' is not a valid floating point value");
+        EXPECT_STREQ(e.what(), "f.xml: '' is not a valid floating point value");
     }
     TFileXMLParser doubleSpace;
     Write("d.xml", "<effect><control kind=\"pos\"><key value=\"1  2 3\"/></control></effect>");
@@ -273,7 +273,7 @@ TEST_F(Loader, BadTimesAndValuesStopLoading) {
         badRepeat.LoadScript("r.xml");
         FAIL();
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "'x' is not a valid floating point value");
+        EXPECT_STREQ(e.what(), "r.xml: 'x' is not a valid floating point value");
     }
     TFileXMLParser divide;
     Write("z.xml", "<part start=\"1/0\"/>");
@@ -309,7 +309,8 @@ TEST_F(Loader, ScriptsFromAnArchive) {
         script.LoadScript("zumbrix.xml");
         FAIL();
     } catch (const EStreamError& e) {
-        EXPECT_STREQ(e.what(), "Must open a stream");
+        // The script that includes the missing one says so, and the stream names it.
+        EXPECT_STREQ(e.what(), "zumbrix.xml: Must open a stream: the archive holds no file named gone.xml");
     }
     ASSERT_EQ(script.Parts().size(), 2u);
     EXPECT_EQ(script.Parts()[0]->Name, "sub");

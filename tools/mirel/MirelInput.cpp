@@ -20,6 +20,13 @@ std::string MessageNamingFile(const std::string& file, const std::string& messag
         line += c;
     }
     if (line.empty()) line = "failed";
+    // A loader that names the file by the name it opened it by (its folder
+    // left to the data source) is given the path the user typed instead.
+    const size_t slash = file.find_last_of('/');
+    if (slash != std::string::npos) {
+        const std::string base = file.substr(slash + 1) + ": ";
+        if (line.rfind(base, 0) == 0) line = file + ": " + line.substr(base.size());
+    }
     // The ways the system's own messages name a file; a name that merely
     // occurs in the text ("empty input file" for a file named "empty") does not count.
     const bool named = file.empty() || line.rfind(file + ":", 0) == 0 ||
