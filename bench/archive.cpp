@@ -1,13 +1,17 @@
 // Archive speed on a 64 MB archive, side by side with plain zlib:
 //   open (the CRC pass over the whole archive)  vs  zlib crc32 over the same bytes
 //   extracting every member into memory         vs  zlib inflating the same members
-// Each figure is the best of several runs. The last two lines are the ratios.
+// The archive reads through libdeflate (whole members into buffers of known
+// size, and the CRC pass); zlib's own figures are the baseline, and
+// libdeflate's alone are printed beside them. Each figure is the best of
+// several runs. The last two lines are the ratios, with their targets.
 #include "data/ZLBArchive.h"
 #include "data/ZLBArchiveWriter.h"
 #include "platform/Ticks.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <libdeflate.h>
 #include <vector>
 #include <zlib.h>
 
@@ -90,9 +94,26 @@ int main() {
         }
     });
 
-    std::printf("open (CRC pass): %.2f ms, zlib crc32: %.2f ms\n", open * 1e3, crc * 1e3);
-    std::printf("extract all: %.2f ms, zlib inflate: %.2f ms\n", extract * 1e3, inflateTime * 1e3);
-    std::printf("open/crc32 ratio: %.3f\n", open / crc);
-    std::printf("extract/inflate ratio: %.3f\n", extract / inflateTime);
+    // libdeflate alone on the same work.
+    double deflateCrc = Best(5, [&] { sink = libdeflate_crc32(0, bytes, size_t(size - kZLBTrailerSize)); });
+    libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+    double deflateInflate = Best(3, [&] {
+        for (size_t i = 0; i < kMembers; ++i) {
+            TZLBEntry e = archive.GetEntry(int(i));
+            if (e.stored) {
+                std::copy(bytes + e.offset, bytes + e.offset + e.size, plain[i].begin());
+                continue;
+            }
+            libdeflate_zlib_decompress(d, bytes + e.offset, e.storedSize, plain[i].data(), e.size, nullptr);
+        }
+    });
+    libdeflate_free_decompressor(d);
+
+    std::printf("open (CRC pass): %.2f ms, zlib crc32: %.2f ms, libdeflate crc32: %.2f ms\n", open * 1e3,
+                crc * 1e3, deflateCrc * 1e3);
+    std::printf("extract all: %.2f ms, zlib inflate: %.2f ms, libdeflate inflate: %.2f ms\n", extract * 1e3,
+                inflateTime * 1e3, deflateInflate * 1e3);
+    std::printf("open/zlib crc32 ratio: %.3f (target <= 0.5)\n", open / crc);
+    std::printf("extract/zlib inflate ratio: %.3f (target <= 0.6)\n", extract / inflateTime);
     return 0;
 }

@@ -198,14 +198,15 @@ void TGeomStuff::BuildTangentSpace(I3dVertexBuffer* positions, I3dVertexBuffer* 
 
     // The streams are addressed directly in the loops below (the same
     // element addresses ElementAddress gives).
-    auto stream = [](I3dVertexBuffer* s) {
-        return std::pair<uint8_t*, ptrdiff_t>(static_cast<uint8_t*>(s->ElementAddress(0)), s->GetStride());
-    };
-    const auto [pData, pStride] = stream(positions);
-    const auto [nData, nStride] = stream(normals);
-    const auto [uvData, uvStride] = stream(texCoords);
-    const auto [bData, bStride] = stream(binormals);
-    const auto [tData, tStride] = stream(tangents);
+    auto data = [](I3dVertexBuffer* s) { return static_cast<uint8_t*>(s->ElementAddress(0)); };
+    uint8_t* const pData = data(positions);
+    uint8_t* const nData = data(normals);
+    uint8_t* const uvData = data(texCoords);
+    uint8_t* const bData = data(binormals);
+    uint8_t* const tData = data(tangents);
+    const ptrdiff_t pStride = positions->GetStride(), nStride = normals->GetStride();
+    const ptrdiff_t uvStride = texCoords->GetStride(), bStride = binormals->GetStride();
+    const ptrdiff_t tStride = tangents->GetStride();
     auto at3 = [](uint8_t* data, ptrdiff_t stride, int32_t i) -> TVector3& {
         return *reinterpret_cast<TVector3*>(data + stride * i);
     };

@@ -242,16 +242,18 @@ TChunkContext TSmartY3dLoader::ReadTrack(TStream& stream, const TChunkHeader& he
         } else {
             position.Kind = akTcbSpline;
         }
-        std::vector<float> key(size_t(std::max(perKey, 0)));
+        // Keys may carry more floats than these kinds read: the rest is passed over.
+        float key[7];
         TQuat previous = {};
         float sign = 1.0f;
         for (int32_t i = 0; i < count; i++) {
-            data.Floats(key.data(), perKey);
+            data.Floats(key, needed);
+            data.Skip(int64_t(perKey - needed) * 4);
             const float time = float(i) * float(step);
             TAnimKey* p = position.AddKey();
             p->Time = time;
             for (int32_t c = 0; c < 3; c++)
-                p->Values[size_t(c)].Value = key[size_t(c)];
+                p->Values[size_t(c)].Value = key[c];
             if (kind != tkPositionRotationKeys) continue;
             // Unit length through axis and angle; signs kept continuous so
             // that successive keys never lie in opposite hemispheres.

@@ -204,6 +204,25 @@ TEST_F(SceneLoaderTest, QuaternionKeysKeepContinuousSigns) {
     EXPECT_EQ(loader->Tracks[0]->PositionTrack.Kind, akCardinalSpline);
 }
 
+// A track's declared key size costs nothing when it has no keys, and floats
+// beyond what its kind reads are passed over.
+TEST_F(SceneLoaderTest, TrackKeySizes) {
+    TY3dDocument d;
+    TY3dObject empty, wide;
+    empty.Node = Node(1, 0, -1);
+    empty.Track = TY3dTrack{1, tkPositionRotationKeys, true, 0x7fffffff, 1, {}};
+    wide.Node = Node(2, 0, -1);
+    wide.Track = TY3dTrack{2, tkPositionKeys, true, 5, 1, {1, 2, 3, 99, 99, 4, 5, 6, 99, 99}};
+    d.Objects = {empty, wide};
+    auto loader = Load(d);
+    ASSERT_EQ(loader->Tracks.size(), 2u);
+    EXPECT_EQ(loader->Tracks[0]->PositionTrack.Keys.Count(), 0);
+    const TAnimKeyList& keys = loader->Tracks[1]->PositionTrack.Keys;
+    ASSERT_EQ(keys.Count(), 2);
+    EXPECT_EQ(keys.Get(1)->Values[0].Value, 4.0);
+    EXPECT_EQ(keys.Get(1)->Values[2].Value, 6.0);
+}
+
 TEST_F(SceneLoaderTest, NodeTransformsAndParents) {
     TY3dDocument d;
     TY3dObject parent, child, orphan, positionOnly;
