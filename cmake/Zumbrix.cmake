@@ -75,6 +75,9 @@ function(zumbrix_embed target)
         "${decl_text}"
         "namespace {\n${reg_text}}\n")
     file(GENERATE OUTPUT "${cpp}" CONTENT "${cpp_text}")
-    set_source_files_properties("${asm}" PROPERTIES OBJECT_DEPENDS "${files};${ARG_DEPENDS}")
+    # The target may live in another folder than the caller (mirel is made in
+    # tools/, its archive in app/): the property is set where the target is.
+    set_source_files_properties("${asm}" TARGET_DIRECTORY ${target}
+        PROPERTIES OBJECT_DEPENDS "${files};${ARG_DEPENDS}")
     target_sources(${target} PRIVATE "${asm}" "${cpp}")
 endfunction()

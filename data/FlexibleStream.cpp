@@ -63,6 +63,23 @@ void InstallArchive(std::shared_ptr<TStream> source) {
     s.archiveSource = std::move(source);
 }
 
+// The member of `archive` that the name designates (by its file-name part),
+// extracted into memory, or null when no member has that name.
+std::unique_ptr<TStream> ExtractMember(TZLBArchive& archive, const std::string& name) {
+    int index = archive.IndexOf(FileNamePart(name));
+    if (index < 0) return nullptr;
+    TZLBEntry entry = archive.GetEntry(index);
+    auto memory = std::make_unique<TMemoryStream>();
+    // Size the block up front, but never beyond what the archive could
+    // really hold: a damaged size must not allocate gigabytes.
+    memory->SetSize(std::min<int64_t>(entry.size, archive.MaxPlausibleSize(entry)));
+    archive.ExtractStream(*memory, index);
+    if (memory->GetSize() != static_cast<int64_t>(entry.size))
+        throw EFlexibleStreamError("member size mismatch");
+    memory->SetPosition(0);
+    return memory;
+}
+
 } // namespace
 
 const char* LoaderModeName(uint8_t mode) {
@@ -113,32 +130,33 @@ TFlexibleStream::TFlexibleStream(const std::string& name) : name_(name) {
     mode_ = s.mode;
     diagnostics_ = s.diagnostics;
     std::shared_ptr<TZLBArchive> archive = s.archive;
+    std::shared_ptr<TZLBArchive> fallback = s.fallbackArchive;
+    // Set when the chosen source lacks the name (as opposed to failing to
+    // deliver it): only then is the fallback archive asked.
+    bool missing = false;
     try {
         switch (mode_) {
-        case lmFile:
-            inner_ = std::make_unique<TFileStream>(ResolveDataPath(s.dataRoot, path_ + name),
-                                                   TFileStream::fmOpenRead);
-            break;
-        case lmPackage:
-        case lmPackedResource: {
-            if (!archive) throw EFlexibleStreamError("No archive is currently open");
-            int index = archive->IndexOf(FileNamePart(name));
-            if (index >= 0) {
-                TZLBEntry entry = archive->GetEntry(index);
-                auto memory = std::make_unique<TMemoryStream>();
-                // Size the block up front, but never beyond what the archive
-                // could really hold: a damaged size must not allocate gigabytes.
-                memory->SetSize(std::min<int64_t>(entry.size, archive->MaxPlausibleSize(entry)));
-                archive->ExtractStream(*memory, index);
-                if (memory->GetSize() != static_cast<int64_t>(entry.size))
-                    throw EFlexibleStreamError("member size mismatch");
-                memory->SetPosition(0);
-                inner_ = std::move(memory);
+        case lmFile: {
+            const std::string path = ResolveDataPath(s.dataRoot, path_ + name);
+            if (fallback && !Exists(path)) {
+                missing = true;
+                break;
             }
+            inner_ = std::make_unique<TFileStream>(path, TFileStream::fmOpenRead);
             break;
         }
+        case lmPackage:
+        case lmPackedResource:
+            if (!archive) throw EFlexibleStreamError("No archive is currently open");
+            inner_ = ExtractMember(*archive, name);
+            missing = !inner_;
+            break;
         case lmResource: {
             const TResourceBlock* block = FindResource("flx", ResourceName(name));
+            if (!block && fallback) {
+                missing = true;
+                break;
+            }
             if (!block) throw EFlexibleStreamError("no such resource");
             inner_ = std::make_unique<TReadOnlyMemoryStream>(block->data, static_cast<int64_t>(block->size));
             break;
@@ -146,6 +164,11 @@ TFlexibleStream::TFlexibleStream(const std::string& name) : name_(name) {
         default:
             break;
         }
+        if (missing && fallback) inner_ = ExtractMember(*fallback, name);
+        // The file and resource sources have no "constructed without a
+        // source" state: a name that neither source has is an error there.
+        if (!inner_ && missing && (mode_ == lmFile || mode_ == lmResource))
+            throw EFlexibleStreamError("not found");
     } catch (const std::exception&) {
         throw EFlexibleStreamError(Format("Couldn't open the file named %s", name.c_str()));
     }
@@ -212,6 +235,17 @@ void TFlexibleStream::OpenArchiveStream(std::shared_ptr<TStream> source, const s
     s.archiveSource.reset();
     LogSetting(Format("Archive : %s", displayName.c_str()));
     InstallArchive(std::move(source));
+}
+
+void TFlexibleStream::SetFallbackArchive(std::shared_ptr<TStream> source) {
+    TLoaderStruct& s = GlobalSettings();
+    s.fallbackArchive.reset();
+    s.fallbackSource.reset();
+    if (!source) return;
+    auto archive = std::make_shared<TZLBArchive>();
+    archive->OpenStream(*source);
+    s.fallbackArchive = std::move(archive);
+    s.fallbackSource = std::move(source);
 }
 
 void TFlexibleStream::SetDataRoot(const std::string& folder) {

@@ -29,8 +29,12 @@ struct TLoaderStruct {
     std::string path;      // prefix for names in File mode
     uint8_t mode = lmFile; // where names are looked up
     std::string dataRoot;  // folder relative File-mode paths resolve against (empty: working folder)
-    std::shared_ptr<TZLBArchive> archive;    // the open archive (Package, PackedResource)
-    std::shared_ptr<TStream> archiveSource;  // the stream it was opened from
+    std::shared_ptr<TZLBArchive> archive;   // the open archive (Package, PackedResource)
+    std::shared_ptr<TStream> archiveSource; // the stream it was opened from
+    // Consulted, by file-name part, for names the chosen source lacks (off
+    // while null): mirel's scene commands fall back on the archive they carry.
+    std::shared_ptr<TZLBArchive> fallbackArchive;
+    std::shared_ptr<TStream> fallbackSource; // the stream it was opened from
     bool diagnostics = false;                // log settings changes and first reads
     std::vector<std::string> diagnosticsLog; // the logged lines
 };
@@ -62,6 +66,10 @@ public:
     static void OpenArchiveFile(const std::string& fileName);
     // Opens an archive held in a stream the settings then own.
     static void OpenArchiveStream(std::shared_ptr<TStream> source, const std::string& displayName);
+    // Opens the archive held in `source` as the fallback: a name that the
+    // chosen source does not have (a missing file, a name no member has) is
+    // then taken from it. A null source turns the fallback off again.
+    static void SetFallbackArchive(std::shared_ptr<TStream> source);
     // Sets the folder relative File-mode paths resolve against (zumbrix --data DIR).
     static void SetDataRoot(const std::string& folder);
     static void SetDiagnostics(bool on);

@@ -4,8 +4,8 @@ set(res_dir ${PROJECT_SOURCE_DIR}/tests/data-files/resources)
 set(res_archive ${CMAKE_CURRENT_BINARY_DIR}/resources_test.pck)
 add_custom_command(
     OUTPUT ${res_archive}
-    COMMAND mirel pack ${res_archive} ${res_dir}/member.txt ${res_dir}/loose.dat
-    DEPENDS mirel ${res_dir}/member.txt ${res_dir}/loose.dat
+    COMMAND mirel_boot pack ${res_archive} ${res_dir}/member.txt ${res_dir}/loose.dat
+    DEPENDS mirel_boot ${res_dir}/member.txt ${res_dir}/loose.dat
     VERBATIM)
 add_custom_target(resources_test_archive DEPENDS ${res_archive})
 add_dependencies(${test_target} resources_test_archive)

@@ -1,0 +1,314 @@
+// mirel scene import IN OUT.y3d: a model (glTF, OBJ, ...) as a scene file.
+// mirel scene dump FILE: a scene file as the loader builds it, as JSON.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "data/FlexibleStream.h"
+#include "platform/Exception.h"
+#include "platform/Format.h"
+#include "platform/Resources.h"
+#include "scene/loader/SmartY3dLoader.h"
+#include "scene/loader/Y3dFile.h"
+#include "tools/mirel/SceneCommon.h"
+#include "tools/mirel/SceneImport.h"
+
+namespace {
+
+// ---- import ----
+
+const char* kImportUsage = "scene import IN OUT.y3d [--fps N] [--embed-textures] [--no-shadows] "
+                           "[--ambient R,G,B] [--background R,G,B] [--light-scale S]";
+
+// A number from the command line, or false.
+bool ParseNumber(const std::string& text, double& out) {
+    char* end = nullptr;
+    out = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == '\0' && std::isfinite(out);
+}
+
+// "R,G,B" with each part a number.
+bool ParseColor(const std::string& text, float out[3]) {
+    size_t start = 0;
+    for (int i = 0; i < 3; i++) {
+        const size_t comma = i < 2 ? text.find(',', start) : text.size();
+        if (comma == std::string::npos) return false;
+        double v;
+        if (!ParseNumber(text.substr(start, comma - start), v)) return false;
+        out[i] = float(v);
+        start = comma + 1;
+    }
+    return true;
+}
+
+int SceneImport(const MirelArgs& args) {
+    TSceneImportOptions options;
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); i++) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        double number;
+        if (a == "--fps" && hasValue && ParseNumber(args[i + 1], number) && number > 0 && number <= 1000) {
+            options.Fps = number;
+            i++;
+        } else if (a == "--light-scale" && hasValue && ParseNumber(args[i + 1], number) && number >= 0) {
+            options.LightScale = float(number);
+            i++;
+        } else if (a == "--ambient" && hasValue && ParseColor(args[i + 1], options.Ambient)) {
+            options.AmbientGiven = true;
+            i++;
+        } else if (a == "--background" && hasValue && ParseColor(args[i + 1], options.Background)) {
+            i++;
+        } else if (a == "--embed-textures") {
+            options.EmbedTextures = true;
+        } else if (a == "--no-shadows") {
+            options.Shadows = false;
+        } else if (a.rfind("--", 0) != 0) {
+            files.push_back(a);
+        } else {
+            return MirelUsage(kImportUsage);
+        }
+    }
+    if (files.size() != 2) return MirelUsage(kImportUsage);
+    const std::string& in = files[0];
+    const std::string& out = files[1];
+
+    TSceneImportResult result = ImportScene(in, options);
+    for (const std::string& warning : result.Warnings)
+        std::fprintf(stderr, "warning: %s: %s\n", in.c_str(), warning.c_str());
+    SaveY3dFile(result.Document, out);
+    std::printf("%s: %d nodes, %d meshes, %zu materials, %zu pictures, %d cameras, %d lights", out.c_str(),
+                result.Nodes, result.Meshes, result.Document.Materials.size(),
+                result.Document.Pictures.size(), result.Cameras, result.Lights);
+    if (result.AnimatedNodes > 0)
+        std::printf(", %d animated nodes over frames 0 to %d at %g frames per second", result.AnimatedNodes,
+                    result.LastFrame, options.Fps);
+    std::printf("\n");
+    return 0;
+}
+
+// ---- dump ----
+
+const char* kDumpUsage = "scene dump FILE [--data DIR | --archive PCK] [--time T]";
+
+std::string Floats(const float* values, int n) {
+    std::string out = "[";
+    for (int i = 0; i < n; i++)
+        out += (i ? "," : "") + JsonFloat(values[i]);
+    return out + "]";
+}
+std::string Json(const TColor4& c) {
+    return Floats(&c.r, 4);
+}
+std::string Json(const TVector3& v) {
+    return Floats(&v.x, 3);
+}
+std::string Json(const TMatrix4& m) {
+    return Floats(m.m, 16);
+}
+std::string Json(bool b) {
+    return b ? "true" : "false";
+}
+
+// Position of an element in a list, or -1.
+template <class List, class T> int32_t IndexIn(const List& list, const T* item) {
+    auto it = std::find(list.begin(), list.end(), item);
+    return it == list.end() ? -1 : int32_t(it - list.begin());
+}
+
+// The names of the file's TXTR chunks in file order (the order of the
+// loader's pictures), read from their node headers.
+std::vector<std::string> PictureNames(const std::vector<uint8_t>& bytes) {
+    std::vector<std::string> names;
+    TReadOnlyMemoryStream stream(bytes.data(), int64_t(bytes.size()));
+    auto i32 = [&](int64_t at) {
+        int32_t v;
+        std::memcpy(&v, &bytes[size_t(at)], 4);
+        return v;
+    };
+    WalkChunks(stream, [&](int, int64_t offset, const TChunkHeader& h) {
+        if (h.magic != kChunkMagic || h.kind != kChunkPicture || h.version != kVersion11) return;
+        const int64_t header = offset + kChunkHeaderSize;
+        std::string name;
+        if (header + 16 <= int64_t(bytes.size())) {
+            const int32_t length = i32(header + 12);
+            if (length >= 0 && header + 16 + length <= int64_t(bytes.size()))
+                name.assign(reinterpret_cast<const char*>(&bytes[size_t(header + 16)]), size_t(length));
+        }
+        names.push_back(name);
+    });
+    return names;
+}
+
+std::string MaterialJson(const TLoaderMaterial& m) {
+    return Format("{\"id\":%d,\"name\":%s,\"blendKind\":%d,\"twoSided\":%s,\"mirror\":%s,"
+                  "\"environmentReflect\":%s,\"refract\":%s,\"ambient\":%s,\"diffuse\":%s,\"specular\":%s,"
+                  "\"emissive\":%s,\"shininess\":%s,\"diffuseAmount\":%s,\"reflectionAmount\":%s,"
+                  "\"maps\":{\"diffuse\":%d,\"bump\":%d,\"reflection\":%d,\"refraction\":%d}}",
+                  m.Id, JsonString(m.Name).c_str(), m.BlendKind, Json(m.TwoSided != 0).c_str(),
+                  Json(m.Mirror).c_str(), Json(m.EnvironmentReflect).c_str(), Json(m.Refract).c_str(),
+                  Json(m.AmbientColor).c_str(), Json(m.DiffuseColor).c_str(), Json(m.SpecularColor).c_str(),
+                  Json(m.EmissiveColor).c_str(), JsonFloat(m.Shininess).c_str(),
+                  JsonFloat(m.DiffuseAmount).c_str(), JsonFloat(m.ReflectionAmount).c_str(), m.DiffuseIndex,
+                  m.BumpIndex, m.ReflectionIndex, m.RefractionIndex);
+}
+
+std::string GeometryJson(Ts3dGeometryDef& g) {
+    std::string streams = "[";
+    for (int32_t s = 0; s < g.StreamCount(); s++)
+        streams += Format("%s%d", s ? "," : "", g.Stream(s) ? g.Stream(s)->GetComponents() + 1 : 0);
+    streams += "]";
+    std::string groups = "[";
+    const int32_t groupCount = g.Faces ? g.Faces->GetCount() : 0;
+    for (int32_t i = 0; i < groupCount; i++) {
+        const auto* group = static_cast<const T3dFaceGroup*>(g.Faces->ElementAddress(i));
+        groups +=
+            Format("%s[%d,%d,%d]", i ? "," : "", int(group->Primitive), group->FirstIndex, group->IndexCount);
+    }
+    groups += "]";
+    return Format("{\"id\":%d,\"name\":%s,\"vertices\":%d,\"indices\":%d,\"streams\":%s,"
+                  "\"positionStream\":%d,\"normalStream\":%d,\"texCoordStream\":%d,\"bumpTexCoordStream\":%d,"
+                  "\"tangentStream\":%d,\"binormalStream\":%d,\"groups\":%s,\"boxMin\":%s,\"boxMax\":%s,"
+                  "\"sphereCenter\":%s,\"sphereRadius\":%s,\"material\":%d}",
+                  g.Id, JsonString(g.Name).c_str(), g.Stream(0) ? g.Stream(0)->GetCount() : 0,
+                  g.Indices() ? g.Indices()->GetCount() : 0, streams.c_str(), g.PositionStream,
+                  g.NormalStream, g.TexCoordStream, g.BumpTexCoordStream, g.TangentStream, g.BinormalStream,
+                  groups.c_str(), Json(g.BoxMin).c_str(), Json(g.BoxMax).c_str(),
+                  Json(g.SphereCenter).c_str(), JsonFloat(g.SphereRadius).c_str(), g.MaterialIndex);
+}
+
+// The world matrix of a node at a time (identity without a node).
+TMatrix4 World(Ts3dPositional* node, double time) {
+    return node ? node->GetWorldMatrix(time) : TMatrix::Identity();
+}
+
+// Appends "name":[items...] with one item per line.
+void JsonList(std::string& out, const char* name, const std::vector<std::string>& items, bool last = false) {
+    out += Format("\"%s\":[", name);
+    for (size_t i = 0; i < items.size(); i++)
+        out += (i ? ",\n  " : "\n  ") + items[i];
+    out += items.empty() ? "]" : "\n]";
+    out += last ? "\n" : ",\n";
+}
+
+std::string DumpJson(TSmartY3dLoader& loader, const std::vector<std::string>& pictureNames, double time) {
+    Ts3dScene& scene = *loader.Scene();
+    std::string out = "{\n";
+    out += Format("\"background\":%s,\n\"ambient\":%s,\n", Json(scene.BackgroundColor).c_str(),
+                  Json(scene.AmbientColor).c_str());
+    const int32_t camera = scene.Camera ? IndexIn(scene.Cameras, scene.Camera) : -1;
+    out += camera >= 0 ? Format("\"camera\":%d,\n", camera) : "\"camera\":null,\n";
+
+    std::vector<std::string> items;
+    for (size_t i = 0; i < loader.Images.size(); i++) {
+        I3dImage* image = loader.Images[i].Get();
+        items.push_back(Format("{\"name\":%s,\"width\":%d,\"height\":%d,\"channels\":%d}",
+                               JsonString(i < pictureNames.size() ? pictureNames[i] : "").c_str(),
+                               image->GetWidth(), image->GetHeight(), image->GetFormat() + 1));
+    }
+    JsonList(out, "images", items);
+
+    items.clear();
+    for (TLoaderMaterial* m : loader.Materials)
+        items.push_back(MaterialJson(*m));
+    JsonList(out, "materials", items);
+
+    items.clear();
+    for (Ts3dGeometryDef* g : loader.Geometries)
+        items.push_back(GeometryJson(*g));
+    JsonList(out, "geometries", items);
+
+    items.clear();
+    for (Ts3dObject* o : scene.Objects)
+        items.push_back(
+            Format("{\"id\":%d,\"name\":%s,\"geometry\":%d,\"material\":%d,\"flat\":%s,\"world\":%s}", o->Id,
+                   JsonString(o->Name).c_str(), IndexIn(loader.Geometries, o->Geometry),
+                   o->Material ? IndexIn(loader.Materials, o->Material) : -1, Json(o->Flat).c_str(),
+                   Json(World(o->Node, time)).c_str()));
+    JsonList(out, "objects", items);
+
+    items.clear();
+    for (Ts3dLight* l : scene.Lights)
+        items.push_back(Format("{\"id\":%d,\"name\":%s,\"ambient\":%s,\"diffuse\":%s,\"specular\":%s,"
+                               "\"castsShadows\":%s,\"cutoff\":%s,\"exponent\":%s,\"shadowNear\":%s,"
+                               "\"shadowFar\":%s,\"world\":%s}",
+                               l->Id, JsonString(l->Name).c_str(), Json(l->Ambient).c_str(),
+                               Json(l->Diffuse).c_str(), Json(l->Specular).c_str(),
+                               Json(l->CastsShadows).c_str(), JsonFloat(l->CutOff).c_str(),
+                               JsonFloat(l->Exponent).c_str(), JsonFloat(l->ShadowNear).c_str(),
+                               JsonFloat(l->ShadowFar).c_str(), Json(World(l->Node, time)).c_str()));
+    JsonList(out, "lights", items);
+
+    items.clear();
+    for (Ts3dcamera* c : scene.Cameras)
+        items.push_back(Format("{\"id\":%d,\"name\":%s,\"fov\":%s,\"near\":%s,\"far\":%s,\"world\":%s}",
+                               c->Id, JsonString(c->Name).c_str(), JsonFloat(c->Fov).c_str(),
+                               JsonFloat(c->Near).c_str(), JsonFloat(c->Far).c_str(),
+                               Json(World(c->Node, time)).c_str()));
+    JsonList(out, "cameras", items, true);
+    return out + "}\n";
+}
+
+int SceneDump(const MirelArgs& args) {
+    std::string file, dataDir, archive;
+    double time = 0.0;
+    for (size_t i = 0; i < args.size(); i++) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == "--data" && hasValue) {
+            dataDir = args[++i];
+        } else if (args[i] == "--archive" && hasValue) {
+            archive = args[++i];
+        } else if (args[i] == "--time" && hasValue && ParseNumber(args[i + 1], time)) {
+            i++;
+        } else if (file.empty() && args[i].rfind("--", 0) != 0) {
+            file = args[i];
+        } else {
+            return MirelUsage(kDumpUsage);
+        }
+    }
+    if (file.empty() || (!dataDir.empty() && !archive.empty())) return MirelUsage(kDumpUsage);
+
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        return MirelFail(Format("%s is a folder, not a scene file", file.c_str()));
+    const std::vector<uint8_t> bytes = ReadWholeFile(file);
+    // Unknown chunks are skipped, so any file would load as an empty scene;
+    // a scene file begins with a chunk.
+    if (bytes.size() < kChunkHeaderSize || std::memcmp(bytes.data(), "TAOG", 4) != 0)
+        return MirelFail(Format("%s is not a scene file (it does not begin with a chunk)", file.c_str()));
+
+    // Pictures and vertex programs come from the scene's own folder, the
+    // given folder or the given archive; what those lack, from the archive
+    // this tool carries.
+    TFlexibleStream::ResetSettings();
+    if (!archive.empty()) {
+        TFlexibleStream::OpenArchiveFile(archive);
+        TFlexibleStream::SetMode(lmPackage);
+    } else {
+        const std::string folder = std::filesystem::path(file).parent_path().string();
+        TFlexibleStream::SetDataRoot(dataDir.empty() ? folder : dataDir);
+        TFlexibleStream::SetMode(lmFile);
+    }
+    if (const TResourceBlock* carried = FindResource("PCK", "FILES"))
+        TFlexibleStream::SetFallbackArchive(
+            std::make_shared<TReadOnlyMemoryStream>(carried->data, int64_t(carried->size)));
+
+    THiddenGL gl;
+    std::string json;
+    {
+        TSmartY3dLoader loader(gl.Device());
+        loader.RegisterSceneHandlers();
+        TReadOnlyMemoryStream stream(bytes.data(), int64_t(bytes.size()));
+        loader.LoadFromStream(stream, file);
+        json = DumpJson(loader, PictureNames(bytes), time);
+    }
+    TFlexibleStream::ResetSettings();
+    std::fwrite(json.data(), 1, json.size(), stdout);
+    return 0;
+}
+
+MirelSceneRegistration importCommand("import", kImportUsage, SceneImport);
+MirelSceneRegistration dumpCommand("dump", kDumpUsage, SceneDump);
+
+} // namespace
