@@ -1,6 +1,8 @@
 #include "tools/gen/lib/GenMesh.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 uint32_t TGenMesh::Add(const TGenVertex& vertex) {
     Vertices.push_back(vertex);
@@ -44,6 +46,27 @@ TGenMesh& TGenMesh::ScaleUv(float su, float sv) {
     for (TGenVertex& v : Vertices) {
         v.u *= su;
         v.v *= sv;
+    }
+    return *this;
+}
+
+TGenMesh& TGenMesh::SmoothNormals() {
+    // Vertices at one place, found through their rounded coordinates.
+    std::map<std::tuple<long, long, long>, V3> sums;
+    auto key = [](V3 p) {
+        return std::make_tuple(std::lround(p.x * 1e4f), std::lround(p.y * 1e4f), std::lround(p.z * 1e4f));
+    };
+    for (size_t t = 0; t + 2 < Indices.size(); t += 3) {
+        const V3 &a = Vertices[Indices[t]].p, &b = Vertices[Indices[t + 1]].p, &c = Vertices[Indices[t + 2]].p;
+        V3 face = Cross(b - a, c - a); // its length is twice the area
+        for (int k = 0; k < 3; k++) {
+            V3& sum = sums[key(Vertices[Indices[t + size_t(k)]].p)];
+            sum = sum + face;
+        }
+    }
+    for (TGenVertex& v : Vertices) {
+        auto found = sums.find(key(v.p));
+        if (found != sums.end() && Length(found->second) > 0.0f) v.n = Normalize(found->second);
     }
     return *this;
 }
@@ -364,6 +387,31 @@ TGenMesh Grid(float width, float depth, int nx, int nz, float uvUnit,
         float dz = (height(x, z + e) - height(x, z - e)) / (2 * e);
         return TGenVertex{{x, height(x, z), z}, Normalize(V3{-dx, 1, -dz}), x / uvUnit, -z / uvUnit};
     });
+}
+
+TGenMesh Crystal(float radius, float height, float tip, int sides) {
+    sides = std::max(sides, 3);
+    TGenMesh m;
+    auto face = [&](V3 a, V3 b, V3 c) {
+        V3 n = Normalize(Cross(b - a, c - a));
+        uint32_t ia = m.Add({a, n, 0, 0}), ib = m.Add({b, n, 1, 0}), ic = m.Add({c, n, 0.5f, 1});
+        m.Triangle(ia, ib, ic);
+    };
+    const float bottomTip = tip * 0.4f;
+    for (int i = 0; i < sides; i++) {
+        auto corner = [&](int k, float y) {
+            float a = 2.0f * kGenPi * float(k) / float(sides);
+            return V3{radius * std::cos(a), y, -radius * std::sin(a)};
+        };
+        V3 b0 = corner(i, bottomTip), b1 = corner(i + 1, bottomTip);
+        V3 t0 = corner(i, bottomTip + height), t1 = corner(i + 1, bottomTip + height);
+        // The wall, its two triangles sharing one flat normal.
+        face(b0, b1, t1);
+        face(b0, t1, t0);
+        face(t0, t1, {0, bottomTip + height + tip, 0});
+        face(b1, b0, {0, 0, 0});
+    }
+    return m;
 }
 
 TGenMesh Ribbon(float radius, float width, int halfTurns, int segments, int across) {

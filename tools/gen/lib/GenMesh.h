@@ -38,6 +38,9 @@ public:
     TGenMesh& Scale(V3 factors);
     // Multiplies the texture coordinates.
     TGenMesh& ScaleUv(float su, float sv);
+    // Normals from the triangles around each vertex (weighted by area);
+    // vertices at the same place (the seams of a surface) share theirs.
+    TGenMesh& SmoothNormals();
 };
 
 // A surface over the unit square: `at`(s, t) gives the vertex for s, t in
@@ -79,6 +82,10 @@ TGenMesh Gear(int teeth, float rootRadius, float tipRadius, float holeRadius, fl
 // optionally displaced along y by height(x, z) (normals follow).
 TGenMesh Grid(float width, float depth, int nx, int nz, float uvUnit = 1.0f,
               const std::function<float(float x, float z)>& height = nullptr);
+// A crystal: a `sides`-sided prism of `radius` and `height` standing on the
+// xz plane, with a pointed tip `tip` high on top and a shorter one below;
+// every face flat.
+TGenMesh Crystal(float radius, float height, float tip, int sides);
 // A twisted band: a Moebius-like ribbon of `width` around a circle of
 // `radius`, turning `halfTurns` half turns on the way round.
 TGenMesh Ribbon(float radius, float width, int halfTurns, int segments, int across);
