@@ -1,6 +1,7 @@
 #include "demo/DemoEffect.h"
 
 #include "demo/Fade.h"
+#include "demo/SceneEffect.h"
 #include "platform/DebugSink.h"
 
 #include <cstdlib>
@@ -64,11 +65,6 @@ std::vector<TRefPtr<IDemoEffect>> TEffectRegistry::Create(const std::string& cla
 }
 
 void FillEffectRegistry(TEffectRegistry& registry) {
-    // The scene effect (animated 3D scenes) is registered under its script
-    // class name first. Its implementation is a separate module: until it is
-    // linked in, the entry has no constructor and scene effects of a script
-    // are reported on the debug output and left out. When it lands, give
-    // its CreateInstance here.
-    registry.Register("TSceneLoadTest", nullptr);
+    registry.Register("TSceneLoadTest", &TSceneLoadTest::CreateInstance);
     registry.Register("TFade", &TFade::CreateInstance);
 }

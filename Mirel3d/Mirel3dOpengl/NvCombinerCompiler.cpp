@@ -1,6 +1,6 @@
 // Register combiners compiled into an ARB fragment program.
 //
-// Registers live in temporaries: rP primary, rS secondary, rT0..rT3 textures,
+// Registers live in temporaries: rP primary, rS secondary, rT0..rT7 textures,
 // rS0 / rS1 spare registers, rF fog (colour, factor). A general stage maps its
 // inputs into vA..vD (RGB portion in .xyz, alpha portion in .w), forms AB, CD and
 // their sum or mux in ab, cd, sm, applies bias, scale and the [-1, 1] clamp, and
@@ -36,19 +36,16 @@ const char* RegisterName(uint32_t reg) {
         return "rS1";
     case kNvFog:
         return "rF";
-    case kNvTexture0:
-        return "rT0";
-    case kNvTexture0 + 1:
-        return "rT1";
-    case kNvTexture0 + 2:
-        return "rT2";
-    case kNvTexture0 + 3:
-        return "rT3";
     case kNvETimesF:
         return "ef";
     case kNvSpare0PlusSecondary:
         return "sps";
     default:
+        if (IsTextureRegister(reg)) {
+            static const char* const textures[kNvTextureUnits] = {"rT0", "rT1", "rT2", "rT3",
+                                                                  "rT4", "rT5", "rT6", "rT7"};
+            return textures[reg - kNvTexture0];
+        }
         return "k";
     }
 }
@@ -141,6 +138,8 @@ const char* TargetName(uint8_t t) {
         return "3D";
     case ntCube:
         return "CUBE";
+    case ntShadow2D:
+        return "SHADOW2D";
     default:
         return "2D";
     }
@@ -199,10 +198,15 @@ std::string NvCompileCombiners(const NvCombinerProgramKey& key) {
     std::string out;
     out.reserve(4096);
     out += "!!ARBfp1.0\n";
+    for (int u = 0; u < kNvTextureUnits; u++)
+        if ((usage.textureUnits & (1u << u)) && key.targets[u] == ntShadow2D) {
+            out += "OPTION ARB_fragment_program_shadow;\n";
+            break;
+        }
     out += "PARAM k = {0, 0.5, 1, 2};\n";
     out += "PARAM k2 = {4, -1, -2, -1.4426950408889634};\n";
-    out += "TEMP rP, rS, rT0, rT1, rT2, rT3, rS0, rS1, rF, vA, vB, vC, vD, vE, vF, vG, ab, cd, sm, ef, sps, "
-           "t0, t1;\n";
+    out += "TEMP rP, rS, rT0, rT1, rT2, rT3, rT4, rT5, rT6, rT7, rS0, rS1, rF, vA, vB, vC, vD, vE, vF, vG, "
+           "ab, cd, sm, ef, sps, t0, t1;\n";
     out += "MOV rP, fragment.color.primary;\nMOV rS, fragment.color.secondary;\n";
     // Texture registers: the enabled target of each unit that is read, else zero.
     for (int u = 0; u < kNvTextureUnits; u++) {

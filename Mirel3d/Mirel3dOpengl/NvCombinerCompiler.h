@@ -16,12 +16,14 @@
 #include <cstdint>
 #include <string>
 
-constexpr int kNvTextureUnits = 4;
+// Texture registers TEXTURE0 ... TEXTURE7: every unit a combiner may name.
+constexpr int kNvTextureUnits = 8;
 constexpr int kNvCombinerEnvParameters = 2 + 2 * kNvMaxGeneralCombiners;
 
 // What a texture unit samples from: the enabled target with the highest
-// priority (cube map, 3D, 2D, 1D), or nothing.
-enum NvTextureTarget : uint8_t { ntNone = 0, nt1D, nt2D, nt3D, ntCube };
+// priority (cube map, 3D, 2D, 1D), or nothing. ntShadow2D is a 2D depth
+// texture with depth comparison on: the register holds the comparison result.
+enum NvTextureTarget : uint8_t { ntNone = 0, nt1D, nt2D, nt3D, ntCube, ntShadow2D };
 // The fog factor the fog register's alpha holds.
 enum NvFogMode : uint8_t { nfOff = 0, nfLinear, nfExp, nfExp2 };
 

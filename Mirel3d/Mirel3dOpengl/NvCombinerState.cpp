@@ -11,7 +11,7 @@ namespace {
 constexpr uint32_t kInvalidEnum = 0x0500;
 constexpr uint32_t kInvalidValue = 0x0501;
 constexpr uint32_t kInvalidOperation = 0x0502;
-constexpr int kTextureRegisters = 4; // texture units 1 to 4 feed texture registers 0 to 3
+constexpr int kTextureRegisters = 8; // texture units 1 to 8 feed texture registers 0 to 7
 
 bool IsTexture(uint32_t value) {
     return value >= kNvTexture0 && value < kNvTexture0 + kTextureRegisters;

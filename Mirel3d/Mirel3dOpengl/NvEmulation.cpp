@@ -15,6 +15,7 @@
 #include <GL/glx.h>
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -36,9 +37,11 @@ struct RealGL {
     X(glGetError)                                                                                            \
     X(glGetIntegerv)                                                                                         \
     X(glGetFloatv)                                                                                           \
-    X(glGetString) X(glPushAttrib) X(glPopAttrib) X(glEnableClientState) X(glDisableClientState) X(glBegin)  \
-        X(glDrawArrays) X(glDrawElements) X(glCallList) X(glCallLists) X(glVertexPointer) X(glNormalPointer) \
-            X(glColorPointer) X(glTexCoordPointer) X(glVertex3f) X(glNormal3f) X(glColor3f)
+    X(glGetString)                                                                                           \
+    X(glPushAttrib) X(glPopAttrib) X(glEnableClientState) X(glDisableClientState) X(glBegin) X(glDrawArrays) \
+        X(glDrawElements) X(glCallList) X(glCallLists) X(glVertexPointer) X(glNormalPointer)                 \
+            X(glColorPointer) X(glTexCoordPointer) X(glVertex3f) X(glNormal3f) X(glColor3f) X(glBindTexture) \
+                X(glTexParameteri) X(glDeleteTextures) X(glGetTexParameteriv) X(glGetTexLevelParameteriv)
 #define NV_REAL_EXT_LIST(X)                                                                                  \
     X(glDrawRangeElementsEXT, PFNGLDRAWRANGEELEMENTSEXTPROC)                                                 \
     X(glActiveTextureARB, PFNGLACTIVETEXTUREARBPROC)                                                         \
@@ -49,14 +52,14 @@ struct RealGL {
     X(glFogCoordPointerEXT, PFNGLFOGCOORDPOINTEREXTPROC)                                                     \
     X(glFogCoordfEXT, PFNGLFOGCOORDFEXTPROC)                                                                 \
     X(glGenProgramsARB, PFNGLGENPROGRAMSARBPROC)                                                             \
-    X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC) X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC)          \
-        X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)                                                     \
-            X(glProgramEnvParameter4fvARB, PFNGLPROGRAMENVPARAMETER4FVARBPROC)                               \
-                X(glGetProgramivARB, PFNGLGETPROGRAMIVARBPROC)                                               \
-                    X(glVertexAttribPointerARB, PFNGLVERTEXATTRIBPOINTERARBPROC)                             \
-                        X(glEnableVertexAttribArrayARB, PFNGLENABLEVERTEXATTRIBARRAYARBPROC)                 \
-                            X(glDisableVertexAttribArrayARB, PFNGLDISABLEVERTEXATTRIBARRAYARBPROC)           \
-                                X(glVertexAttrib3fARB, PFNGLVERTEXATTRIB3FARBPROC)
+    X(glDeleteProgramsARB, PFNGLDELETEPROGRAMSARBPROC)                                                       \
+    X(glBindProgramARB, PFNGLBINDPROGRAMARBPROC) X(glProgramStringARB, PFNGLPROGRAMSTRINGARBPROC)            \
+        X(glProgramEnvParameter4fvARB, PFNGLPROGRAMENVPARAMETER4FVARBPROC)                                   \
+            X(glGetProgramivARB, PFNGLGETPROGRAMIVARBPROC)                                                   \
+                X(glVertexAttribPointerARB, PFNGLVERTEXATTRIBPOINTERARBPROC)                                 \
+                    X(glEnableVertexAttribArrayARB, PFNGLENABLEVERTEXATTRIBARRAYARBPROC)                     \
+                        X(glDisableVertexAttribArrayARB, PFNGLDISABLEVERTEXATTRIBARRAYARBPROC)               \
+                            X(glVertexAttrib3fARB, PFNGLVERTEXATTRIB3FARBPROC)
 #define NV_REAL_CORE(name) decltype(&::name) name = nullptr;
 #define NV_REAL_EXT(name, type) type name = nullptr;
     NV_REAL_CORE_LIST(NV_REAL_CORE)
@@ -68,6 +71,8 @@ struct RealGL {
 RealGL real;
 bool combinersEmulated = false;
 bool programsEmulated = false;
+bool shadowTargets = false; // ARB_fragment_program_shadow: depth comparison in programs
+int textureUnitCount = 4;   // units GL has (at most kNvTextureUnits are followed)
 int programsCompiled = 0;
 
 void* Proc(const char* name) {
@@ -120,6 +125,10 @@ struct ContextState {
 
     uint8_t attribStack[kAttribStackDepth] = {};
     bool attribPushed[kAttribStackDepth] = {};
+    // The combiner registers, stages and constants belong to the texture
+    // attribute group, as the extension places them.
+    NvCombinerState combinerStack[kAttribStackDepth];
+    bool combinersPushed[kAttribStackDepth] = {};
     int attribDepth = 0;
 
     GLenum pendingError = GL_NO_ERROR;
@@ -130,6 +139,12 @@ struct ContextState {
     uint8_t textureEnables[kNvTextureUnits] = {};
     GLenum activeUnit = GL_TEXTURE0_ARB;
     bool texturesKnown = false;
+    // Per unit: whether the 2D texture bound there compares depths (bit set
+    // in compareOn), valid for the units whose bit is set in compareKnown.
+    // Binding a texture, changing a comparison or deleting a texture makes
+    // it unknown; it is read from GL again when a program needs it.
+    uint8_t compareKnown = 0;
+    uint8_t compareOn = 0;
 
     ContextState() { NvCombinerStateReset(combiners); }
 };
@@ -251,7 +266,9 @@ void QueryTextures(ContextState& s) {
     GLint active = GL_TEXTURE0_ARB;
     real.glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
     static const GLenum caps[4] = {GL_TEXTURE_1D, GL_TEXTURE_2D, GL_TEXTURE_3D, GL_TEXTURE_CUBE_MAP_ARB};
-    for (int u = 0; u < kNvTextureUnits; u++) {
+    for (int u = 0; u < kNvTextureUnits; u++)
+        s.textureEnables[u] = 0;
+    for (int u = 0; u < textureUnitCount; u++) {
         real.glActiveTextureARB(GL_TEXTURE0_ARB + u);
         s.textureEnables[u] = 0;
         for (GLenum cap : caps)
@@ -262,12 +279,37 @@ void QueryTextures(ContextState& s) {
     s.texturesKnown = true;
 }
 
+// Whether the 2D texture bound on a unit is a depth texture that compares.
+bool QueryCompare(int unit) {
+    GLint active = GL_TEXTURE0_ARB;
+    real.glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &active);
+    real.glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit));
+    GLint mode = 0, format = 0;
+    real.glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_COMPARE_MODE_ARB, &mode);
+    real.glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &format);
+    real.glActiveTextureARB(GLenum(active));
+    bool depth = format == GL_DEPTH_COMPONENT || format == GL_DEPTH_COMPONENT16 ||
+                 format == GL_DEPTH_COMPONENT24 || format == GL_DEPTH_COMPONENT32;
+    return depth && mode == GL_COMPARE_R_TO_TEXTURE_ARB;
+}
+
 // The target a texture unit samples, by the fixed-function priority.
-uint8_t UnitTarget(const ContextState& s, int unit) {
+uint8_t UnitTarget(ContextState& s, int unit) {
     uint8_t bits = s.textureEnables[unit];
     if (bits & 8) return ntCube;
     if (bits & 4) return nt3D;
-    if (bits & 2) return nt2D;
+    if (bits & 2) {
+        if (!shadowTargets) return nt2D;
+        uint8_t bit = uint8_t(1u << unit);
+        if (!(s.compareKnown & bit)) {
+            if (QueryCompare(unit))
+                s.compareOn |= bit;
+            else
+                s.compareOn &= uint8_t(~bit);
+            s.compareKnown |= bit;
+        }
+        return (s.compareOn & bit) ? ntShadow2D : nt2D;
+    }
     if (bits & 1) return nt1D;
     return ntNone;
 }
@@ -776,6 +818,24 @@ void APIENTRY WrapDisable(GLenum cap) {
     }
 }
 
+void APIENTRY WrapBindTexture(GLenum target, GLuint texture) {
+    real.glBindTexture(target, texture);
+    ContextState& s = State();
+    GLuint unit = s.activeUnit - GL_TEXTURE0_ARB;
+    if (target == GL_TEXTURE_2D && unit < GLuint(kNvTextureUnits)) s.compareKnown &= uint8_t(~(1u << unit));
+}
+
+void APIENTRY WrapTexParameteri(GLenum target, GLenum pname, GLint param) {
+    real.glTexParameteri(target, pname, param);
+    // The texture may be bound on other units as well.
+    if (pname == GL_TEXTURE_COMPARE_MODE_ARB) State().compareKnown = 0;
+}
+
+void APIENTRY WrapDeleteTextures(GLsizei n, const GLuint* textures) {
+    real.glDeleteTextures(n, textures);
+    State().compareKnown = 0;
+}
+
 void APIENTRY WrapActiveTextureARB(GLenum unit) {
     real.glActiveTextureARB(unit);
     if (combinersEmulated) State().activeUnit = unit;
@@ -805,6 +865,8 @@ void APIENTRY WrapPushAttrib(GLbitfield mask) {
     if (s.attribDepth < kAttribStackDepth) {
         s.attribPushed[s.attribDepth] = (mask & GL_ENABLE_BIT) != 0;
         s.attribStack[s.attribDepth] = uint8_t(s.combiners.enabled | (s.combiners.perStageConstants << 1));
+        s.combinersPushed[s.attribDepth] = (mask & GL_TEXTURE_BIT) != 0;
+        if (mask & GL_TEXTURE_BIT) s.combinerStack[s.attribDepth] = s.combiners;
     }
     s.attribDepth++;
 }
@@ -817,8 +879,18 @@ void APIENTRY WrapPopAttrib() {
     // Texture enables and the active unit may have changed too.
     s.fragmentProgramOn = real.glIsEnabled(GL_FRAGMENT_PROGRAM_ARB) != 0;
     s.texturesKnown = false;
+    s.compareKnown = 0;
     if (s.attribDepth == 0) return;
     s.attribDepth--;
+    if (s.attribDepth < kAttribStackDepth && s.combinersPushed[s.attribDepth]) {
+        // The enables follow the enable group below, not this one.
+        const uint8_t enabled = s.combiners.enabled, perStage = s.combiners.perStageConstants;
+        s.combiners = s.combinerStack[s.attribDepth];
+        s.combiners.enabled = enabled;
+        s.combiners.perStageConstants = perStage;
+        s.shapeDirty = true;
+        s.constantsDirty = ~0u;
+    }
     if (s.attribDepth < kAttribStackDepth && s.attribPushed[s.attribDepth]) {
         uint8_t bits = s.attribStack[s.attribDepth];
         SetCap(GL_REGISTER_COMBINERS_NV, (bits & 1) != 0);
@@ -881,6 +953,10 @@ void InstallNvEmulation(T3dGLEntryPoints& gl, T3dGLFlags& flags) {
     bool nativeCombiners = HasExtension(extensions, "GL_NV_register_combiners") && gl.glCombinerInputNV;
     bool nativePrograms = HasExtension(extensions, "GL_NV_vertex_program") && gl.glLoadProgramNV;
     combinersEmulated = haveFragment && (forced || !nativeCombiners);
+    shadowTargets = HasExtension(extensions, "GL_ARB_fragment_program_shadow");
+    GLint units = 1;
+    if (real.glActiveTextureARB) real.glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
+    textureUnitCount = std::max(1, std::min(int(units), kNvTextureUnits));
     programsEmulated = haveVertex && (forced || !nativePrograms);
     if (combinersEmulated) {
         gl.glCombinerParameterfvNV = EmuCombinerParameterfvNV;
@@ -892,6 +968,9 @@ void InstallNvEmulation(T3dGLEntryPoints& gl, T3dGLFlags& flags) {
         gl.glFinalCombinerInputNV = EmuFinalCombinerInputNV;
         gl.glCombinerStageParameterfvNV = EmuCombinerStageParameterfvNV;
         gl.glActiveTextureARB = WrapActiveTextureARB;
+        gl.glBindTexture = WrapBindTexture;
+        gl.glTexParameteri = WrapTexParameteri;
+        gl.glDeleteTextures = WrapDeleteTextures;
         flags.RegisterCombiners |= glfUsable;
         flags.RegisterCombiners2 |= glfUsable;
     }
@@ -952,6 +1031,11 @@ void NvEmulationContextDestroyed(void* glContext) {
             contexts.erase(contexts.begin() + long(i));
             return;
         }
+}
+
+const NvCombinerState* NvEmulationCombinerState() {
+    if (!combinersEmulated || !glXGetCurrentContext()) return nullptr;
+    return &State().combiners;
 }
 
 NvEmulationStats NvEmulationGetStats() {

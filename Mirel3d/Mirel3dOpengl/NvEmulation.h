@@ -8,7 +8,9 @@
 // and NV vertex programs are translated to ARB vertex programs.
 //
 // The emulation also wraps glEnable, glDisable, glIsEnabled, glGetError,
-// glPushAttrib, glPopAttrib, the client-state switches and every draw call of
+// glPushAttrib, glPopAttrib, glBindTexture, glTexParameteri, glDeleteTextures
+// (to know which units hold depth textures that compare), the client-state
+// switches and every draw call of
 // the table, so that before each draw the generated fragment program is bound
 // with its constants and the tracked matrices are refreshed. Callers that draw
 // through the table need nothing else; code that draws with GL directly calls
@@ -32,6 +34,12 @@ void NvEmulationBeforeDraw();
 // destroyed (its programs go with it), so a later context at the same
 // address starts fresh.
 void NvEmulationContextDestroyed(void* glContext);
+
+// The combiner state the emulation recorded for the current context (null
+// when the combiners are the driver's own), for tests that compare it with
+// a model of the combiners.
+struct NvCombinerState;
+const NvCombinerState* NvEmulationCombinerState();
 
 // Counters for tests and benchmarks: fragment programs compiled so far, and
 // the number currently cached for the current context.

@@ -50,37 +50,6 @@ void T3dOpenGLDevice::MakeContextCurrent(I3dContext* c) {
     CurrentContext = c;
 }
 
-// The stack holds at most 33 entries; pushing beyond or popping an empty
-// stack is refused with an error instead of writing outside it.
-void T3dOpenGLDevice::PushContext(I3dContext* c) {
-    if (StackTop >= 32) throw Exception("Context stack overflow");
-    StackTop++;
-    ContextStack[StackTop] = c;
-    MakeContextCurrent(c);
-}
-
-void T3dOpenGLDevice::PopContext() {
-    if (StackTop < 0) throw Exception("Context stack underflow");
-    ContextStack[StackTop].Reset();
-    StackTop--;
-    MakeContextCurrent(StackTop >= 0 ? ContextStack[StackTop].Get() : nullptr);
-}
-
-void T3dOpenGLDevice::CreateVertexProgram(TRefPtr<I3dVertexProgram>& out) {
-    if (GVertexProgramFactory) GVertexProgramFactory(this, out);
-}
-
-void T3dOpenGLDevice::SetVertexProgram(I3dVertexProgram* program) {
-    if (!program) {
-        GL.glDisable(GL_VERTEX_PROGRAM_NV);
-        return;
-    }
-    GL.glEnable(GL_VERTEX_PROGRAM_NV);
-    auto gl = QueryAs<I3dOpenglVertexProgram>(program);
-    if (gl && GL.glBindProgramNV) GL.glBindProgramNV(GL_VERTEX_PROGRAM_NV, gl->GetProgramId());
-    program->ApplyParameters();
-}
-
 // Buffer regions do not exist on this platform (the flag stays 0), so no
 // storage area is ever made and out is left untouched.
 void T3dOpenGLDevice::CreateStorageArea(uint8_t, TRefPtr<I3dStorageArea>&) {}
@@ -90,9 +59,12 @@ void T3dOpenGLDevice::CreateContext(T3dWindowHandle window, const T3dDeviceMode&
     TRefPtr<T3dOpenglContext> context(new T3dOpenglContext());
     bool first = Contexts.empty();
     if (!first && mode.Kind != ckWindow) {
+        PruneTargets();
         // Shared (or off-screen) context on the first context's GL context.
         auto firstGL = QueryAs<I3dOpenglContext>(Contexts[0]);
         context->SetGLContext(firstGL->GetGLContext());
+        // One GL context, one GL state: one belief about it.
+        context->ShareStateCache(static_cast<T3dOpenglContext*>(Contexts[0]->GetImplementation()));
         context->SetDC(firstGL->GetDC());
         context->SetFixedSize(true);
         context->SetWindow(Contexts[0]->GetWindow());
@@ -115,6 +87,16 @@ void T3dOpenGLDevice::CreateContext(T3dWindowHandle window, const T3dDeviceMode&
     }
     Contexts.push_back(TRefPtr<I3dContext>(context.Get()));
     out = context.Get();
+}
+
+// Off-screen targets that only the device's list still holds are dropped
+// (with their framebuffer objects): a scene releases its shadow maps when
+// its part stops and makes new ones when a part starts again.
+void T3dOpenGLDevice::PruneTargets() {
+    for (size_t i = Contexts.size(); i-- > 1;) {
+        auto* c = static_cast<T3dOpenglContext*>(Contexts[i]->GetImplementation());
+        if (c->GetPbuffer() != 0 && c->RefCount() == 1) Contexts.erase(Contexts.begin() + long(i));
+    }
 }
 
 void T3dOpenGLDevice::CreateWindowContext(T3dWindowHandle window, int32_t width, int32_t height,

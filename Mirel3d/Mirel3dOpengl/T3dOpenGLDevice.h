@@ -10,6 +10,7 @@
 
 #include "Mirel3d/Mirel3dBase/Mirel3dExceptions.h"
 #include "Mirel3d/Mirel3dBase/Mirel3dInterfaces.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
 #include "Mirel3d/Mirel3dOpengl/T3dPixelformat.h"
 
 class T3dOpenglSystemObjectBuffer;
@@ -89,8 +90,30 @@ public:
     int32_t GetContextCount() const { return int32_t(Contexts.size()); }
     bool IsSlotBound(int32_t slot) const { return slot >= 0 && slot < 29 && SlotBound[slot]; }
 
+    // The vertex program last selected with SetVertexProgram (null: none).
+    I3dVertexProgram* GetBoundProgram() const { return BoundProgram.Get(); }
+
 private:
+    // A nested view: an off-screen target pushed on top of a context that
+    // draws with the same GL context. What the outer view had set up is
+    // saved when the target is pushed and comes back when it is popped.
+    struct TNestedView {
+        bool Saved = false;
+        void* GLContext = nullptr;
+        T3dGLStateCache Cache;
+        TRefPtr<I3dVertexProgram> Program;
+        bool SlotBound[29] = {};
+    };
+    bool SharesGLState(I3dContext* a, I3dContext* b) const;
+    void PruneTargets();
+    void SaveOuterView(TNestedView& view);
+    void RestoreOuterView(TNestedView& view);
+    void ResetViewState();
+
     TRefPtr<I3dContext> ContextStack[33];
+    TNestedView Nested[33];
+    int32_t NestedDepth = 0;
+    TRefPtr<I3dVertexProgram> BoundProgram;
     int32_t StackTop = -1;
     TRefPtr<I3dContext> CurrentContext;
     bool ArraysLocked = false;

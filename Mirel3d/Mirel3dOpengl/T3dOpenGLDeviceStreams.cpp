@@ -24,9 +24,12 @@ void T3dOpenGLDevice::SetStream(int32_t streamIndex, int32_t slot) {
     if (ObjectBufferImpl) ObjectBufferImpl->BindStream(streamIndex, slot);
 }
 
+// Only the slots the device has bound are unbound: the others have no array
+// switched on (a nested view's arrays come back with the outer view's
+// record of them).
 void T3dOpenGLDevice::ResetStreams() {
     for (int32_t slot = 0; slot <= 28; slot++)
-        SetStream(-1, slot);
+        if (SlotBound[slot]) SetStream(-1, slot);
 }
 
 void T3dOpenGLDevice::SelectIndexList(int32_t index) {

@@ -7,9 +7,10 @@
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglTexture.h"
 #include "platform/DebugSink.h"
 
-T3dOpenglContext::T3dOpenglContext() {
-    for (auto& t : UnitTarget)
-        t = GL_TEXTURE_2D;
+T3dOpenglContext::T3dOpenglContext() : Cache(std::make_shared<T3dGLStateCache>()) {}
+
+void T3dOpenglContext::ShareStateCache(T3dOpenglContext* other) {
+    if (other) Cache = other->Cache;
 }
 
 T3dOpenglContext::~T3dOpenglContext() {
@@ -55,7 +56,7 @@ void T3dOpenglContext::Init(const T3dDeviceMode& mode) {
         ReadCapabilities();
         return;
     }
-    MatrixKind = mkNone;
+    Cache->MatrixKind = mkNone;
     if (mode.Kind != ckWindow) {
         // A shared context draws into the first context's buffers.
         ReadCapabilities();
@@ -326,12 +327,12 @@ void T3dOpenglContext::GetDepthRange(float& zNear, float& zFar) {
 // GL is the new unit's, so the remembered kind follows.
 bool T3dOpenglContext::ActivateUnit(int32_t unit) {
     if (unit < 1 || unit > 8) return false;
-    if (unit == CurrentUnit) return true;
+    if (unit == Cache->CurrentUnit) return true;
     if (!Usable(GLFlags.Multitexture) || Caps.TextureUnits < unit) return false;
     GL.glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit - 1));
-    CurrentUnit = uint8_t(unit);
-    if (MatrixKind >= mkTexture0 && MatrixKind <= mkTexture7)
-        MatrixKind = T3dMatrixKind(mkTexture0 + unit - 1);
+    Cache->CurrentUnit = uint8_t(unit);
+    if (Cache->MatrixKind >= mkTexture0 && Cache->MatrixKind <= mkTexture7)
+        Cache->MatrixKind = T3dMatrixKind(mkTexture0 + unit - 1);
     return true;
 }
 
@@ -340,12 +341,12 @@ void T3dOpenglContext::SetTexture(int32_t unit, I3dTexture* texture) {
     if (!ActivateUnit(unit)) return;
     if (texture) {
         GLenum target = TextureTargetOf(texture->GetKind());
-        if (target != UnitTarget[unit]) GL.glDisable(UnitTarget[unit]);
-        UnitTarget[unit] = target;
+        if (target != Cache->UnitTarget[unit]) GL.glDisable(Cache->UnitTarget[unit]);
+        Cache->UnitTarget[unit] = target;
         texture->Bind();
         CheckGLError<ESetTextureExeption>("setTexture failed");
     } else {
-        GL.glDisable(UnitTarget[unit]);
+        GL.glDisable(Cache->UnitTarget[unit]);
     }
 }
 

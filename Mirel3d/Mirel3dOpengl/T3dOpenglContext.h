@@ -8,6 +8,7 @@
 // colour texture and, as requested, a depth texture or depth/stencil buffer.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "Mirel3d/Mirel3dBase/Mirel3dExceptions.h"
@@ -22,6 +23,18 @@ template <class E> void CheckGLError(const char* text) {
 }
 
 class T3dOpenGLDevice;
+
+// What a context believes about the GL state it draws with: the matrix kind
+// whose GL matrix mode is current, the active texture unit and the target
+// last enabled on each unit. Contexts that draw with the same GL context (the
+// main context and its off-screen targets) share one record, because they
+// share one GL state: a switch between them can never leave a stale belief.
+struct T3dGLStateCache {
+    T3dMatrixKind MatrixKind = mkNone;
+    uint8_t CurrentUnit = 1;
+    GLenum UnitTarget[9] = {GL_TEXTURE_2D, GL_TEXTURE_2D, GL_TEXTURE_2D, GL_TEXTURE_2D, GL_TEXTURE_2D,
+                            GL_TEXTURE_2D, GL_TEXTURE_2D, GL_TEXTURE_2D, GL_TEXTURE_2D};
+};
 
 class T3dOpenglContext : public T3dContext, public I3dOpenglContext, public I3dPrimitiveContext {
 public:
@@ -57,7 +70,7 @@ public:
     void SetStencilMask(uint32_t mask) override;
     void SetStencilOp(T3dStencilOp fail, T3dStencilOp depthFail, T3dStencilOp pass) override;
     void SetMatrixMode(T3dMatrixKind kind) override;
-    T3dMatrixKind GetMatrixMode() override { return MatrixKind; }
+    T3dMatrixKind GetMatrixMode() override { return Cache->MatrixKind; }
     void Perspective(T3dMatrixKind kind, float fovY, float aspect, float zNear, float zFar) override;
     void Ortho(T3dMatrixKind kind, float left, float right, float top, float bottom, float zNear,
                float zFar) override;
@@ -164,7 +177,11 @@ public:
     void DrawIndexed(const T3dFaceGroup& group) override;
 
     // For the device and the textures.
-    uint8_t GetCurrentUnit() const { return CurrentUnit; }
+    uint8_t GetCurrentUnit() const { return Cache->CurrentUnit; }
+    // The belief about the GL state, shared with every context on the same
+    // GL context (ShareStateCache makes this context use other's record).
+    T3dGLStateCache& StateCache() { return *Cache; }
+    void ShareStateCache(T3dOpenglContext* other);
     bool ActivateUnit(int32_t unit);
     // Colour and depth textures of an off-screen context (0 when absent).
     uint32_t GetColorTexture() const { return ColorTexture; }
@@ -177,20 +194,19 @@ public:
 private:
     bool MatrixKindAvailable(T3dMatrixKind kind) const;
     void SelectMatrix(T3dMatrixKind kind) {
-        if (MatrixKind != kind) SetMatrixMode(kind);
+        if (Cache->MatrixKind != kind) SetMatrixMode(kind);
     }
     void InitWindow(const T3dDeviceMode& mode);
     void CreateOffscreenBuffer();
     void Read(GLenum buffer, int32_t x, int32_t y, int32_t w, int32_t h, GLenum format, void* out);
 
     T3dCapabilities Caps{};
-    GLenum UnitTarget[9];
+    std::shared_ptr<T3dGLStateCache> Cache;
     T3dWindowHandle Window = nullptr;
     void* DC = nullptr;
     void* GLContext = nullptr;
     bool OwnsGLContext = false;
     T3dOpenGLDevice* Device = nullptr;
-    T3dMatrixKind MatrixKind = mkNone;
     bool InScene = false;
     bool InPoly = false;
     T3dDeviceMode Mode{};
@@ -198,7 +214,6 @@ private:
     int32_t Width = 0, Height = 0, Depth = 0;
     float Aspect = 1.0f;
     float FieldOfView = 0.0f;
-    uint8_t CurrentUnit = 1;
     bool VertexArrayOn = false, NormalArrayOn = false, TexCoordArrayOn = false, ColorArrayOn = false;
     int32_t PixelFormatIndex = 0;
     TRefPtr<I3dValueList> IndexList;

@@ -38,11 +38,11 @@ void T3dOpenglContext::SetMatrixMode(T3dMatrixKind kind) {
         int32_t unit = 1 + (kind - mkTexture0);
         if (Usable(GLFlags.Multitexture) && available) {
             GL.glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit - 1));
-            CurrentUnit = uint8_t(unit);
+            Cache->CurrentUnit = uint8_t(unit);
         }
     }
     CheckGLError<Exception>("fel");
-    if (available) MatrixKind = kind;
+    if (available) Cache->MatrixKind = kind;
 }
 
 void T3dOpenglContext::Perspective(T3dMatrixKind kind, float fovY, float aspect, float zNear, float zFar) {
@@ -106,17 +106,17 @@ void T3dOpenglContext::GetMatrix(T3dMatrixKind kind, T3dMatrix& out) {
     } else if (IsModelview(kind)) {
         if (!MatrixKindAvailable(kind)) return;
         GL.glMatrixMode(ModelviewGL(kind));
-        MatrixKind = kind;
+        Cache->MatrixKind = kind;
         GL.glGetFloatv(GL_MODELVIEW_MATRIX, out.m);
     } else if (IsTexture(kind)) {
         if (!MatrixKindAvailable(kind)) return;
         int32_t unit = 1 + (kind - mkTexture0);
-        if (unit != CurrentUnit && Usable(GLFlags.Multitexture)) {
+        if (unit != Cache->CurrentUnit && Usable(GLFlags.Multitexture)) {
             GL.glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit - 1));
-            CurrentUnit = uint8_t(unit);
+            Cache->CurrentUnit = uint8_t(unit);
             // The GL matrix mode is unchanged: only when it is the texture
             // matrix does the current matrix become this unit's.
-            if (IsTexture(MatrixKind)) MatrixKind = kind;
+            if (IsTexture(Cache->MatrixKind)) Cache->MatrixKind = kind;
         }
         GL.glGetFloatv(GL_TEXTURE_MATRIX, out.m);
     }

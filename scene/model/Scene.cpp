@@ -16,6 +16,9 @@ const char* const kSceneProgramFiles[kSceneProgramCount] = {
     "vpAnsiotropicLight.txt",
 };
 
+// Air into water.
+constexpr float kRefractionRatio = 1.0f / 1.33f;
+
 Ts3dScene::Ts3dScene() = default;
 
 // The handler and the culler point into the scene; they go first.
@@ -54,10 +57,28 @@ void Ts3dScene::CreateResources() {
             Device->CreateVertexProgram(Programs[i]);
             if (!Programs[i]) continue;
             Programs[i]->LoadFromFile(kSceneProgramFiles[i]);
-            // Every program reads the composed model-view-projection matrix
-            // from c[0]..c[3] and the model-view from c[4]..c[7].
-            Programs[i]->TrackMatrix(0, mkComposed, 0);
-            Programs[i]->TrackMatrix(4, mkModelview, 0);
+            // What the eight programs read. Their positions come from the
+            // fixed-function transform (position-invariant programs).
+            //   c[16]        light position in eye space (set by whoever binds)
+            //   c[18]        (0.5, 1, 2, 0)
+            //   c[19]        (ratio of refractive indices, its square, 0, 0)
+            //   c[20..23]    eye space to shadow-map coordinates (identity here)
+            //   c[24..26]    eye space to world space directions (identity here)
+            //   c[84..87]    model-view, tracked
+            //   c[88..91]    inverse transpose of the model-view, tracked
+            //   c[92..95]    inverse model-view, tracked
+            // The tracked blocks lie above the registers 4-18 the bump
+            // program is given, so none of them overwrites the other.
+            I3dVertexProgram* p = Programs[i].Get();
+            p->SetVector(18, 0.5f, 1.0f, 2.0f, 0.0f);
+            p->SetVector(19, kRefractionRatio, kRefractionRatio * kRefractionRatio, 0.0f, 0.0f);
+            for (int32_t r = 0; r < 4; r++)
+                p->SetVector(20 + r, r == 0, r == 1, r == 2, r == 3);
+            for (int32_t r = 0; r < 3; r++)
+                p->SetVector(24 + r, r == 0, r == 1, r == 2, 0.0f);
+            p->TrackMatrix(84, mkModelview, 0);
+            p->TrackMatrix(88, mkModelview, 3);
+            p->TrackMatrix(92, mkModelview, 2);
         }
     }
 

@@ -77,8 +77,25 @@ public:
     // pass, for ReleaseUnits.
     void RecordUnit(int32_t unit);
 
+    // During a shadow-casting light's passes: puts the light's shadow map,
+    // with its projection, on texture unit `unit` (moving it from the unit
+    // it was on). False when there is no shadow map to bind or the context
+    // has no such unit; the pass then goes without.
+    bool BindShadowMap(int32_t unit);
+    // Takes the shadow map off its unit: texture, coordinate generation and
+    // texture matrix back to plain.
+    void ReleaseShadowUnit();
+
     // The device's current context (null when none).
     I3dContext* Context();
+    // Position of an object's material in Materials (the count when it has
+    // none): the order Prepare sorts objects in.
+    int32_t MaterialOrder(const Ts3dObject* object) const;
+    // Switches every light slot of the context off and frees it.
+    void SwitchLightsOff(I3dContext* c);
+    // Loads an object's model-view, selects its buffer with the positions on
+    // slot 0 and, when asked, lets the material handler set it up.
+    void DrawObject(Ts3dObject* object, bool setupObject);
 
     Ts3dObject* CurrentObject = nullptr;
     Ts3dMaterial* CurrentMaterial = nullptr;
@@ -116,6 +133,17 @@ public:
     std::unique_ptr<Ts3dMaterialHandler> MaterialHandler;
     // Texture units the material handler allocated for the current pass.
     int32_t PassUnits[4] = {0, 0, 0, 0};
+
+    // The shadow-casting light whose passes are being drawn (null in plain
+    // light passes), the unit its shadow map is on (0: none), the view its
+    // eye-linear planes are given in and its texture matrix (world position
+    // to shadow-map coordinates).
+    Ts3dLight* ShadowLight = nullptr;
+    int32_t ShadowUnit = 0;
+    TMatrix4 ShadowView = TMatrix::Identity();
+    TMatrix4 ShadowTextureMatrix = TMatrix::Identity();
+    // The image the background texture was made from (made once per image).
+    I3dImage* BackgroundSource = nullptr;
 
 private:
     std::vector<std::unique_ptr<Ts3dBase>> owned_;
