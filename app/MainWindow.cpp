@@ -491,14 +491,16 @@ void PrintPartTimes(const TDemoPartList& parts, const std::vector<double>& partM
         if (partFrames[i] == 0) continue;
         IDemoEffect* effect = parts[i]->GetEffect();
         std::string name = effect ? effect->GetName() : std::string("?");
-        auto found = std::find_if(totals.begin(), totals.end(), [&](const Total& t) { return t.name == name; });
+        auto found =
+            std::find_if(totals.begin(), totals.end(), [&](const Total& t) { return t.name == name; });
         if (found == totals.end()) found = totals.insert(totals.end(), Total{name});
         found->ms += partMs[i];
         found->frames += partFrames[i];
     }
     if (totals.empty()) return;
-    std::sort(totals.begin(), totals.end(),
-              [](const Total& a, const Total& b) { return a.ms / double(a.frames) > b.ms / double(b.frames); });
+    std::sort(totals.begin(), totals.end(), [](const Total& a, const Total& b) {
+        return a.ms / double(a.frames) > b.ms / double(b.frames);
+    });
     std::printf("parts (each frame counted for its first live part):\n");
     for (const Total& t : totals)
         std::printf("  %-16s mean %.3f ms over %lld frames\n", t.name.c_str(), t.ms / double(t.frames),

@@ -21,20 +21,24 @@ constexpr float kKeyStep = 1.0f / 3.0f;
 
 // Smooth noise on the unit sphere, from three planar noises.
 float SphereNoise(V3 d, float scale, uint32_t seed) {
-    return (Fractal(d.x * scale + 5.1f, d.y * scale, 0, 3, seed) + Fractal(d.y * scale, d.z * scale + 7.3f, 0, 3, seed + 1) +
+    return (Fractal(d.x * scale + 5.1f, d.y * scale, 0, 3, seed) +
+            Fractal(d.y * scale, d.z * scale + 7.3f, 0, 3, seed + 1) +
             Fractal(d.z * scale + 3.7f, d.x * scale, 0, 3, seed + 2)) /
            3.0f;
 }
 
-// A rock: a lumpy ball cut flat at `top` and drawn out below into a point,
-// `stretch` times as deep as it is high.
+// A rock: a lumpy ball cut flat at `top`, its lower half drawn out
+// `stretch` times as deep and narrowing to a point, as floating islands are.
 TGenMesh Rock(float radius, float top, float stretch, uint32_t seed, int segments, int rings) {
     TGenMesh m = ::Surface(segments, rings, [&](float s, float t) {
         float lon = 2.0f * kGenPi * s, lat = kGenPi * (t - 0.5f);
         V3 d{std::cos(lat) * std::cos(lon), std::sin(lat), -std::cos(lat) * std::sin(lon)};
-        V3 p = d * (1.0f + 0.5f * SphereNoise(d, 2.2f, seed));
+        V3 p = d * (1.0f + 0.3f * SphereNoise(d, 2.5f, seed));
         if (p.y > top) p.y = top;
-        if (p.y < 0.0f) p.y *= stretch;
+        if (p.y < 0.0f) {
+            float narrow = 1.0f + 0.8f * d.y; // 1 at the rim, 0.2 at the bottom
+            p = {p.x * narrow, p.y * stretch, p.z * narrow};
+        }
         return TGenVertex{p * radius, d, s * 4.0f, t * 2.0f};
     });
     return m.SmoothNormals();
@@ -84,14 +88,14 @@ int main(int argc, char** argv) {
         const int violetMaterial = w.Material(violet), cyanMaterial = w.Material(cyan);
 
         // The island, bobbing slowly; everything on it is its child.
-        const int islandMesh = w.Mesh("island", Rock(3.0f, 0.3f, 2.6f, 17u, 72, 36), rockMaterial);
+        const int islandMesh = w.Mesh("island", Rock(2.6f, 0.3f, 1.8f, 17u, 72, 36), rockMaterial);
         const int island = w.Node("island", At({0, 0.6f, 0}), -1, islandMesh);
         w.Animate(island, kSeconds, kKeyStep, [](float t) {
             return TPose{{0, 0.6f + 0.12f * std::sin(t * 0.9f), 0}, AxisAngle({0, 1, 0}, t * 2.0f)};
         });
-        TGenMesh grass = Lathe(RoundCorners({{2.3f, -0.06f}, {2.25f, 0.0f}, {0, 0.0f}}, 0.03f, 2), 64);
-        w.Node("meadow", At({0, 0.92f, 0}), island, w.Mesh("meadow", grass, meadowMaterial));
-        w.Node("arch", {{-0.4f, 0.9f, -0.6f}, AxisAngle({0, 1, 0}, 20)}, island,
+        TGenMesh grass = Lathe(RoundCorners({{1.95f, -0.06f}, {1.9f, 0.0f}, {0, 0.0f}}, 0.03f, 2), 64);
+        w.Node("meadow", At({0, 0.8f, 0}), island, w.Mesh("meadow", grass, meadowMaterial));
+        w.Node("arch", {{-0.4f, 0.78f, -0.6f}, AxisAngle({0, 1, 0}, 20)}, island,
                w.Mesh("arch", Arch(1.25f, 0.2f, 48, 16), marbleMaterial));
 
         // Crystals: two shapes shown by several nodes each, leaning out.
@@ -100,12 +104,13 @@ int main(int argc, char** argv) {
         const struct {
             int mesh;
             float x, z, lean, turn;
-        } crystals[] = {{tall, 1.0f, 0.4f, 8, 0},      {tall, 1.35f, 0.05f, 22, 70},  {small, 0.75f, 0.85f, 28, 150},
-                        {small, 1.55f, 0.7f, 30, 230}, {tall, -1.6f, 0.8f, 15, 300}, {small, -1.3f, 1.2f, 26, 40}};
+        } crystals[] = {{tall, 1.0f, 0.4f, 8, 0},       {tall, 1.35f, 0.05f, 22, 70},
+                        {small, 0.75f, 0.85f, 28, 150}, {small, 1.55f, 0.7f, 30, 230},
+                        {tall, -1.6f, 0.8f, 15, 300},   {small, -1.3f, 1.2f, 26, 40}};
         int index = 0;
         for (const auto& c : crystals) {
             TRotation r = Multiply(AxisAngle({1, 0, 0}, c.lean), AxisAngle({0, 1, 0}, c.turn));
-            w.Node("crystal" + std::to_string(index++), {{c.x, 0.85f, c.z}, r}, island, c.mesh);
+            w.Node("crystal" + std::to_string(index++), {{c.x, 0.74f, c.z}, r}, island, c.mesh);
         }
 
         // Small rocks circling the island on a turning ring.
@@ -116,7 +121,8 @@ int main(int argc, char** argv) {
         const int pebble = w.Mesh("pebble", Rock(0.35f, 0.35f, 1.6f, 29u, 24, 12), rockMaterial);
         for (int i = 0; i < 5; i++) {
             float a = 72.0f * float(i) + 10.0f;
-            V3 at{4.6f * std::cos(Radians(a)), 0.5f * std::sin(Radians(a * 3.0f)), -4.6f * std::sin(Radians(a))};
+            V3 at{4.6f * std::cos(Radians(a)), 0.5f * std::sin(Radians(a * 3.0f)),
+                  -4.6f * std::sin(Radians(a))};
             w.Node("pebble" + std::to_string(i), {at, AxisAngle({0.3f, 1, 0.2f}, a * 2.0f)}, ring, pebble);
         }
 
@@ -125,14 +131,24 @@ int main(int argc, char** argv) {
         w.AttachLight(w.Node("sun", At({9, 2.5f, 5})), w.PointLight("sun", warm, 1.0f));
         w.AttachLight(w.Node("sky", At({-6, 9, 7})), w.PointLight("sky", cool, 0.55f));
 
-        // The camera drifts round the island, looking up at it against the sky.
-        const int camera = w.Node("camera", LookAt({0, 2.0f, 11}, {0, 1.2f, 0}));
-        w.AttachCamera(camera, w.Camera("camera", 40.0f, 4.0f / 3.0f, 0.5f, 100.0f));
-        w.Animate(camera, kSeconds, kKeyStep, [](float t) {
-            float a = Radians(-25.0f + 50.0f * t / kSeconds);
-            float r = 11.5f - 2.0f * std::sin(t / kSeconds * kGenPi);
-            V3 eye{r * std::sin(a), 1.2f + 1.6f * t / kSeconds, r * std::cos(a)};
-            return LookAt(eye, {0, 1.4f, 0});
+        // Two cameras: the first drifts round the island, looking up at it
+        // against the sky; the second starts among the crystals and pulls
+        // back and up, away from the island (the demo's last shot).
+        const int drift = w.Node("drift", LookAt({0, 1.0f, 14}, {0, 0.5f, 0}));
+        w.AttachCamera(drift, w.Camera("drift", 42.0f, 4.0f / 3.0f, 0.5f, 100.0f));
+        w.Animate(drift, kSeconds, kKeyStep, [](float t) {
+            float a = Radians(-35.0f + 1.8f * t);
+            float r = 13.5f - 2.5f * std::sin(t / kSeconds * kGenPi);
+            V3 eye{r * std::sin(a), 2.2f + 0.06f * t, r * std::cos(a)};
+            return LookAt(eye, {0, 0.3f, 0});
+        });
+        const int away = w.Node("away", LookAt({2.2f, 2.0f, 3.2f}, {1.0f, 1.2f, 0.4f}));
+        w.AttachCamera(away, w.Camera("away", 45.0f, 4.0f / 3.0f, 0.2f, 100.0f));
+        w.Animate(away, kSeconds, kKeyStep, [](float t) {
+            float k = Smoothstep(0.0f, 14.0f, t); // 0 close up, 1 far away
+            V3 eye = Lerp(V3{2.6f, 1.7f, 3.4f}, V3{-3.0f, 5.5f, 17.0f}, k);
+            V3 target = Lerp(V3{1.1f, 1.25f, 0.5f}, V3{0, 0.0f, 0}, k);
+            return LookAt(eye, target);
         });
 
         w.Save(argv[1], "dusk");

@@ -40,17 +40,17 @@ float Fract(float v) {
     return v - std::floor(v);
 }
 
-// Distance from (s, t) to the border of its cell in a grid of `columns` x
-// `rows` cells where every other row is shifted by half a cell (a running
-// bond), in cell widths; also which cell it is.
+// Distance from (s, t) to the border of its cell, in picture widths, in a
+// grid of `columns` x `rows` cells where every other row is shifted by half
+// a cell (a running bond); also which cell it is.
 float BondDistance(float s, float t, int columns, int rows, int& cell) {
     float y = t * float(rows);
     int row = int(std::floor(y));
     float x = s * float(columns) + (row % 2 ? 0.5f : 0.0f);
     int column = int(std::floor(x));
     cell = row * 31 + (column % columns) * 7;
-    float dx = std::min(Fract(x), 1.0f - Fract(x));
-    float dy = std::min(Fract(y), 1.0f - Fract(y)) * float(columns) / float(rows) * 0.5f;
+    float dx = std::min(Fract(x), 1.0f - Fract(x)) / float(columns);
+    float dy = std::min(Fract(y), 1.0f - Fract(y)) / float(rows);
     return std::min(dx, dy);
 }
 
@@ -62,7 +62,7 @@ float BondDistance(float s, float t, int columns, int rows, int& cell) {
 TRgb WallHeight(float s, float t) {
     int cell;
     float d = BondDistance(s, t, 2, 4, cell);
-    float block = Smoothstep(0.015f, 0.09f, d);
+    float block = Smoothstep(0.006f, 0.03f, d);
     float chisel = Fractal(s * 8, t * 8, 8, 4, 11u + uint32_t(cell)) * 0.12f;
     float pits = Fractal(s * 32, t * 32, 32, 2, 5u) * 0.05f;
     return Grey(0.12f + block * (0.62f + chisel) + pits);
@@ -207,7 +207,8 @@ TRgb Studio(const V3d& r) {
     if (r.y > 0.75f && std::fabs(r.x) < 0.45f) c = Mix(c, Rgb(1, 1, 1), Smoothstep(0.75f, 0.82f, r.y));
     for (float side : {-1.0f, 1.0f}) {
         float a = side * r.x;
-        if (a > 0.8f && std::fabs(r.y - 0.15f) < 0.35f) c = Mix(c, Rgb(1.0f, 0.97f, 0.9f), Smoothstep(0.8f, 0.86f, a));
+        if (a > 0.8f && std::fabs(r.y - 0.15f) < 0.35f)
+            c = Mix(c, Rgb(1.0f, 0.97f, 0.9f), Smoothstep(0.8f, 0.86f, a));
     }
     return c;
 }
@@ -232,7 +233,8 @@ TRgb Sunset(const V3d& r) {
 TRgb Glaze(const V3d& r) {
     TRgb c = Mix(Rgb(0.02f, 0.02f, 0.03f), Rgb(0.12f, 0.12f, 0.14f), std::max(0.0f, r.y));
     auto window = [&](float x, float y, float w, float h) {
-        float inside = Smoothstep(w, w * 0.8f, std::fabs(r.x - x)) * Smoothstep(h, h * 0.8f, std::fabs(r.y - y));
+        float inside =
+            Smoothstep(w, w * 0.8f, std::fabs(r.x - x)) * Smoothstep(h, h * 0.8f, std::fabs(r.y - y));
         c = Mix(c, Rgb(0.95f, 0.95f, 1.0f), inside * (r.z > -0.2f ? 1.0f : 0.0f));
     };
     window(-0.45f, 0.35f, 0.16f, 0.22f);
@@ -251,8 +253,10 @@ TRgb Sky(float s, float t) {
     sky = Mix(sky, Rgb(1.0f, 0.85f, 0.55f), glow * 0.7f);
     // Streaks of cloud.
     float cloud = Fractal(s * 4, h * 24, 4, 5, 31u);
-    float amount = Smoothstep(0.1f, 0.5f, cloud) * Smoothstep(0.3f, 0.45f, h) * (1.0f - Smoothstep(0.75f, 0.9f, h));
-    sky = Mix(sky, Mix(Rgb(0.95f, 0.5f, 0.45f), Rgb(0.3f, 0.2f, 0.4f), Smoothstep(0.4f, 0.8f, h)), amount * 0.6f);
+    float amount =
+        Smoothstep(0.1f, 0.5f, cloud) * Smoothstep(0.3f, 0.45f, h) * (1.0f - Smoothstep(0.75f, 0.9f, h));
+    sky = Mix(sky, Mix(Rgb(0.95f, 0.5f, 0.45f), Rgb(0.3f, 0.2f, 0.4f), Smoothstep(0.4f, 0.8f, h)),
+              amount * 0.6f);
     // Stars high up.
     float nearest, second;
     Cells(s * 96, h * 48, 96, 57u, nearest, second);

@@ -42,7 +42,9 @@ V3 Around(float radius, float degrees, float height) {
 // A node turning about `axis` at `degreesPerFrame`, standing at `position`.
 std::function<TPose(float)> Spin(V3 position, V3 axis, float degreesPerFrame, float phase = 0.0f,
                                  const TRotation& tilt = {}) {
-    return [=](float f) { return TPose{position, Multiply(AxisAngle(axis, phase + degreesPerFrame * f), tilt)}; };
+    return [=](float f) {
+        return TPose{position, Multiply(AxisAngle(axis, phase + degreesPerFrame * f), tilt)};
+    };
 }
 
 TKitMaterial Plain(float r, float g, float b, float specular = 0.3f, float gloss = 0.3f) {
@@ -76,24 +78,37 @@ TSceneKit Relief() {
     lamp.emissive[1] = 0.92f;
     lamp.emissive[2] = 0.75f;
     kit.Material("lamp", lamp);
+    TKitMaterial tiles = Plain(1, 1, 1, 0.3f, 0.3f);
+    tiles.diffuseMap = "tiles.jpg";
+    tiles.bumpMap = "tiles_height.png";
+    kit.Material("tiles", tiles);
 
     // The wall, and a ledge along its foot.
     TGenMesh wall = Grid(18, 10, 36, 20, 4.5f);
     wall.Place(AxisAngle({1, 0, 0}, 90));
     kit.Mesh("wall", wall, "stone", At({0, 2.0f, -3.0f}));
-    kit.Mesh("ledge", RoundedBox({18, 0.8f, 2.2f}, 0.15f, 3, 2.0f), "stone", At({0, -2.6f, -2.0f}));
+    kit.Mesh("ledge", RoundedBox({18, 0.8f, 2.2f}, 0.15f, 3, 2.0f), "tiles", At({0, -2.6f, -2.0f}));
 
     // Three pieces on the ledge, turning slowly.
     TGenMesh torus = Torus(1.25f, 0.5f, 64, 28);
     torus.ScaleUv(10, 3);
     int t = kit.Mesh("torus", torus, "scales", At({-4.2f, 0.0f, -1.6f}));
-    kit.Animate(t, kFrames, kStep, Spin({-4.2f, -0.3f, -1.6f}, {0.3f, 1, 0.2f}, 0.35f, 0, AxisAngle({1, 0, 0}, 70)));
+    kit.Animate(t, kFrames, kStep,
+                Spin({-4.2f, -0.3f, -1.6f}, {0.3f, 1, 0.2f}, 0.35f, 0, AxisAngle({1, 0, 0}, 70)));
     int box = kit.Mesh("block", RoundedBox({2.0f, 2.0f, 2.0f}, 0.3f, 4, 1.0f), "copper", At({0, 0, 0}));
     kit.Animate(box, kFrames, kStep, Spin({0.2f, -1.0f, -1.7f}, kUp, 0.25f, 20));
-    std::vector<TProfilePoint> urnProfile = RoundCorners(
-        {{0, 0}, {0.7f, 0}, {0.72f, 0.12f}, {0.42f, 0.3f}, {0.95f, 1.0f}, {1.05f, 1.55f}, {0.72f, 2.2f},
-         {0.42f, 2.5f}, {0.6f, 2.72f}, {0.58f, 2.8f}, {0, 2.8f}},
-        0.09f, 3);
+    std::vector<TProfilePoint> urnProfile = RoundCorners({{0, 0},
+                                                          {0.7f, 0},
+                                                          {0.72f, 0.12f},
+                                                          {0.42f, 0.3f},
+                                                          {0.95f, 1.0f},
+                                                          {1.05f, 1.55f},
+                                                          {0.72f, 2.2f},
+                                                          {0.42f, 2.5f},
+                                                          {0.6f, 2.72f},
+                                                          {0.58f, 2.8f},
+                                                          {0, 2.8f}},
+                                                         0.09f, 3);
     TGenMesh urn = Lathe(urnProfile, 56, 1.0f);
     urn.ScaleUv(8, 2.5f);
     int u = kit.Mesh("urn", urn, "scales", At({4.0f, -2.2f, -1.6f}));
@@ -130,7 +145,6 @@ TSceneKit Stage() {
 
     TKitMaterial floor = Plain(1, 1, 1, 0.2f, 0.2f);
     floor.diffuseMap = "tiles.jpg";
-    floor.bumpMap = "tiles_height.png";
     kit.Material("floor", floor);
     TKitMaterial marble = Plain(1, 1, 1, 0.4f, 0.4f);
     marble.diffuseMap = "marble.jpg";
@@ -143,7 +157,7 @@ TSceneKit Stage() {
     block.bumpMap = "wall_height.png";
     kit.Material("block", block);
 
-    kit.Mesh("floor", Grid(28, 28, 28, 28, 4.0f), "floor", At({0, 0, 0}));
+    kit.Mesh("floor", Grid(24, 24, 40, 40, 4.0f), "floor", At({0, 0, 0}));
 
     std::vector<TProfilePoint> column = RoundCorners({{0, 0},
                                                       {0.95f, 0},
@@ -167,7 +181,8 @@ TSceneKit Stage() {
 
     int crate = kit.Mesh("crate", RoundedBox({1.5f, 1.5f, 1.5f}, 0.1f, 2, 1.5f), "wood",
                          {{1.6f, 0.75f, 0.4f}, AxisAngle(kUp, 25)});
-    kit.Instance("crate2", crate, {{2.2f, 0.6f, -1.5f}, Multiply(AxisAngle(kUp, -10), AxisAngle({1, 0, 0}, 0))});
+    kit.Instance("crate2", crate,
+                 {{2.2f, 0.6f, -1.5f}, Multiply(AxisAngle(kUp, -10), AxisAngle({1, 0, 0}, 0))});
     kit.Instance("crate3", crate, {{1.8f, 2.25f, -0.2f}, AxisAngle(kUp, 50)});
     TGenMesh stone = RoundedBox({2.4f, 1.2f, 1.4f}, 0.15f, 3, 1.6f);
     kit.Mesh("stone", stone, "block", {{-2.6f, 0.6f, 1.2f}, AxisAngle(kUp, -20)});
@@ -180,7 +195,7 @@ TSceneKit Stage() {
     spot.spot = true;
     spot.cone = 110;
     spot.castsShadows = true;
-    spot.intensity = 1.5f;
+    spot.intensity = 2.2f;
     spot.color[0] = 1.0f;
     spot.color[1] = 0.94f;
     spot.color[2] = 0.82f;
@@ -188,15 +203,15 @@ TSceneKit Stage() {
     spot.shadowFar = 30.0f;
     int light = kit.Light("spot", spot, LookAt({-5, 9, -4}, {0, 0, 0}));
     kit.Animate(light, kFrames, kStep, [](float f) {
-        float a = f * 0.25f;
-        V3 from = Around(7.0f, 130 + 50 * Sin(a), 9.0f);
+        float a = f * 0.6f;
+        V3 from = Around(7.5f, 220 + 30 * Sin(a), 8.5f);
         return LookAt(from, {0.4f * Sin(a * 2), 0.5f, 0.3f * Cos(a)});
     });
 
     int camera = kit.Camera("camera", LookAt({0, 4, 11}, {0, 1, 0}), 55, 0.5f, 100);
     kit.Animate(camera, kFrames, kStep, [](float f) {
-        V3 eye = Around(10.5f - 2.0f * std::sin(f / kFrames * kGenPi), -80 + 60 * f / kFrames, 4.5f - 1.0f * f / kFrames);
-        return LookAt(eye, {0, 1.3f, 0});
+        V3 eye = Around(12.5f - 1.5f * Sin(f * 0.3f), -110 + 0.08f * f, 6.0f - 1.0f * Sin(f * 0.2f));
+        return LookAt(eye, {0, 1.6f, 0});
     });
     return kit;
 }
@@ -254,19 +269,19 @@ TSceneKit Glass() {
                                        0.15f, 4),
                           48);
     kit.Mesh("vase", vase, "cyan", At({-3.2f, 0, -1.0f}));
-    kit.Instance("vase2", kit.Mesh("vase-small", TGenMesh(vase).Scale({0.6f, 0.6f, 0.6f}), "amber",
-                                   At({2.5f, 0, -2.8f})),
-                 At({-1.2f, 0, -3.4f}));
-    TGenMesh bowl = Lathe(RoundCorners({{0, 0.02f}, {0.5f, 0.02f}, {1.15f, 0.3f}, {1.55f, 0.9f}, {1.62f, 1.1f}},
-                                       0.1f, 3),
-                          56);
-    kit.Mesh("bowl", bowl, "amber", At({3.0f, 0, 0.6f}));
+    kit.Instance(
+        "vase2",
+        kit.Mesh("vase-small", TGenMesh(vase).Scale({0.6f, 0.6f, 0.6f}), "amber", At({2.5f, 0, -2.8f})),
+        At({-1.2f, 0, -3.4f}));
+    TGenMesh bowl = Lathe(
+        RoundCorners({{0, 0.02f}, {0.5f, 0.02f}, {1.15f, 0.3f}, {1.55f, 0.9f}, {1.62f, 1.1f}}, 0.1f, 3), 56);
+    kit.Mesh("bowl", bowl, "amber", At({1.9f, 0, 2.3f}));
     int ball = kit.Mesh("ball", Sphere(0.8f, 40, 20), "magenta", At({0, 0, 0}));
-    kit.Move(ball, kFrames, kStep, [](float f) { return V3{1.6f, 1.9f + 0.5f * Sin(f * 1.2f), 2.6f}; });
-    int band = kit.Mesh("band", Ribbon(2.4f, 0.9f, 1, 120, 4), "green", At({0, 0, 0}));
+    kit.Move(ball, kFrames, kStep, [](float f) { return V3{-1.7f, 1.8f + 0.5f * Sin(f * 1.2f), 2.3f}; });
+    int band = kit.Mesh("band", Ribbon(1.75f, 0.55f, 1, 96, 3), "green", At({0, 0, 0}));
     kit.Animate(band, kFrames, kStep, Spin({0, 2.4f, 0}, {0.15f, 1, 0}, -0.4f, 0, AxisAngle({1, 0, 0}, 15)));
     TGenMesh pane = RoundedBox({2.2f, 3.0f, 0.08f}, 0.04f, 2, 1.0f);
-    kit.Mesh("pane", pane, "pane", {{-1.5f, 1.5f, 3.2f}, AxisAngle(kUp, 30)});
+    kit.Mesh("pane", pane, "pane", {{-3.2f, 1.5f, 1.2f}, AxisAngle(kUp, 50)});
     kit.Instance("pane2", kit.Mesh("pane-b", pane, "pane", {{4.2f, 1.5f, -1.8f}, AxisAngle(kUp, -60)}),
                  {{-4.6f, 1.5f, 2.0f}, AxisAngle(kUp, 70)});
 
@@ -283,8 +298,9 @@ TSceneKit Glass() {
     int camera = kit.Camera("camera", LookAt({0, 3.5f, 9}, {0, 1.3f, 0}), 55, 0.5f, 100);
     kit.Animate(camera, kFrames, kStep, [](float f) {
         float s = f / kFrames;
-        V3 eye = Around(8.8f - 1.5f * std::sin(s * 2 * kGenPi), -60 + 150 * s, 3.6f + 0.8f * Sin(f * 0.6f));
-        return LookAt(eye, {0, 1.4f, 0});
+        V3 eye =
+            Around(7.8f - 1.0f * std::sin(s * 2 * kGenPi), -115 + 0.15f * f, 3.4f + 0.8f * Sin(f * 0.6f));
+        return LookAt(eye, {0, 1.5f, 0});
     });
     return kit;
 }
@@ -361,8 +377,8 @@ TSceneKit Chrome() {
     int camera = kit.Camera("camera", LookAt({0, 3, 10}, {0, 1.5f, 0}), 55, 0.5f, 100);
     kit.Animate(camera, kFrames, kStep, [](float f) {
         float s = f / kFrames;
-        V3 eye = Around(9.5f - 2.5f * s, 110 - 120 * s, 3.0f + 1.5f * Sin(s * 180));
-        return LookAt(eye, {0, 1.4f, 0});
+        V3 eye = Around(10.5f - 2.5f * s, -60 - 0.12f * f, 4.0f + 1.5f * Sin(s * 180));
+        return LookAt(eye, {0, 1.9f, 0});
     });
     return kit;
 }
@@ -389,7 +405,7 @@ TSceneKit Clockwork() {
     TSceneKit kit(background, ambient);
 
     kit.Material("brass", Plain(0.85f, 0.62f, 0.25f, 0.9f, 0.6f));
-    kit.Material("bronze", Plain(0.6f, 0.35f, 0.18f, 0.6f, 0.4f));
+    kit.Material("bronze", Plain(0.8f, 0.5f, 0.28f, 0.6f, 0.4f));
     TKitMaterial steel = Plain(0.85f, 0.87f, 0.9f, 0.7f, 0.6f);
     steel.diffuseMap = "brushed.jpg";
     kit.Material("steel", steel);
@@ -409,7 +425,8 @@ TSceneKit Clockwork() {
     kit.Material("wood", wood);
 
     // The base: a turned plate of steel.
-    TGenMesh plate = Lathe(RoundCorners({{0, 0}, {6.5f, 0}, {6.5f, 0.35f}, {6.2f, 0.5f}, {0, 0.5f}}, 0.12f, 3), 72, 2);
+    TGenMesh plate =
+        Lathe(RoundCorners({{0, 0}, {6.5f, 0}, {6.5f, 0.35f}, {6.2f, 0.5f}, {0, 0.5f}}, 0.12f, 3), 72, 2);
     plate.ScaleUv(6, 1);
     kit.Mesh("plate", plate, "steel", At({0, -0.5f, 0}));
 
@@ -441,14 +458,17 @@ TSceneKit Clockwork() {
     float bigRadius = PitchRadius(bigTeeth);
     V3 bigCentre{0, bigRadius + 0.1f, -ringRadius - radius - bigRadius - 0.6f};
     int wheel = kit.Mesh("wheel", MeshingGear(bigTeeth, 0.35f), "bronze", At(bigCentre));
-    kit.Animate(wheel, kFrames, kStep,
-                Spin(bigCentre, {0, 0, 1}, speed * float(teeth) / float(bigTeeth), 0, AxisAngle({1, 0, 0}, 90)));
+    kit.Animate(
+        wheel, kFrames, kStep,
+        Spin(bigCentre, {0, 0, 1}, speed * float(teeth) / float(bigTeeth), 0, AxisAngle({1, 0, 0}, 90)));
     V3 pinion{0, bigCentre.y - bigRadius - radius, bigCentre.z};
     int p = kit.Instance("pinion", gear, At(pinion));
-    kit.Animate(p, kFrames, kStep, Spin(pinion, {0, 0, 1}, -speed, 0.5f * toothDegrees, AxisAngle({1, 0, 0}, 90)));
+    kit.Animate(p, kFrames, kStep,
+                Spin(pinion, {0, 0, 1}, -speed, 0.5f * toothDegrees, AxisAngle({1, 0, 0}, 90)));
 
     // The axle with the sun on top.
-    TGenMesh axle = Lathe(RoundCorners({{0, 0}, {0.45f, 0}, {0.3f, 0.25f}, {0.22f, 2.3f}, {0, 2.3f}}, 0.05f, 2), 32);
+    TGenMesh axle =
+        Lathe(RoundCorners({{0, 0}, {0.45f, 0}, {0.3f, 0.25f}, {0.22f, 2.3f}, {0, 2.3f}}, 0.05f, 2), 32);
     kit.Mesh("axle", axle, "brass", At({0, 0, 0}));
     kit.Mesh("sun", Sphere(0.9f, 40, 20), "sun", At({0, 3.1f, 0}));
 
@@ -470,8 +490,8 @@ TSceneKit Clockwork() {
         std::string n = std::to_string(i);
         pivots[i] = kit.Pivot("arm" + n, At({0, a.height, 0}));
         kit.Animate(pivots[i], kFrames, kStep, Spin({0, a.height, 0}, kUp, a.speed, a.phase));
-        kit.Mesh("rod" + n, RoundedBox({a.length, 0.09f, 0.09f}, 0.035f, 2), "brass", At({a.length * 0.5f, 0, 0}),
-                 pivots[i]);
+        kit.Mesh("rod" + n, RoundedBox({a.length, 0.09f, 0.09f}, 0.035f, 2), "brass",
+                 At({a.length * 0.5f, 0, 0}), pivots[i]);
         TGenMesh ball = Sphere(a.size, 32, 16);
         ball.ScaleUv(2, 1);
         int planet = kit.Mesh("planet" + n, ball, a.material, At({a.length, 0, 0}), pivots[i]);
@@ -491,7 +511,8 @@ TSceneKit Clockwork() {
     int orbit2 = kit.Pivot("moon-arm2", At({arms[1].length, 0, 0}), pivots[1]);
     kit.Animate(orbit2, kFrames, kStep, Spin({arms[1].length, 0, 0}, kUp, -2.2f));
     for (int m = 0; m < 3; m++)
-        kit.Instance("moon-b" + std::to_string(m), moon, At(Around(1.1f, 120.0f * float(m), 0.1f * float(m))), orbit2);
+        kit.Instance("moon-b" + std::to_string(m), moon, At(Around(1.1f, 120.0f * float(m), 0.1f * float(m))),
+                     orbit2);
 
     // Light from the sun, and a cool light from above the viewer.
     TKitLight sunLight;
@@ -510,7 +531,7 @@ TSceneKit Clockwork() {
     // planet; straight down from above; low among the gears.
     int wide = kit.Camera("wide", LookAt({0, 6, 12}, {0, 1.5f, 0}), 60, 0.5f, 100);
     kit.Animate(wide, kFrames, kStep, [](float f) {
-        return LookAt(Around(12.0f, 70 + f * 0.12f, 5.5f + 1.5f * Sin(f * 0.3f)), {0, 1.6f, 0});
+        return LookAt(Around(12.5f, -125 + f * 0.05f, 5.5f + 1.5f * Sin(f * 0.3f)), {0, 1.6f, -0.5f});
     });
     kit.Camera("rider", LookAt({arms[1].length + 2.6f, 0.9f, 1.3f}, {0, 0.5f, 0}), 65, 0.3f, 100, pivots[1]);
     kit.Camera("top", LookAt({0, 15, 0.01f}, {0, 0, 0}, {0, 0, -1}), 60, 1.0f, 100);

@@ -57,7 +57,8 @@ TGenMesh& TGenMesh::SmoothNormals() {
         return std::make_tuple(std::lround(p.x * 1e4f), std::lround(p.y * 1e4f), std::lround(p.z * 1e4f));
     };
     for (size_t t = 0; t + 2 < Indices.size(); t += 3) {
-        const V3 &a = Vertices[Indices[t]].p, &b = Vertices[Indices[t + 1]].p, &c = Vertices[Indices[t + 2]].p;
+        const V3 &a = Vertices[Indices[t]].p, &b = Vertices[Indices[t + 1]].p,
+                 &c = Vertices[Indices[t + 2]].p;
         V3 face = Cross(b - a, c - a); // its length is twice the area
         for (int k = 0; k < 3; k++) {
             V3& sum = sums[key(Vertices[Indices[t + size_t(k)]].p)];
@@ -180,7 +181,10 @@ TGenMesh Lathe(const std::vector<TProfilePoint>& input, int segments, float vLen
         for (int k = 0; k <= segments; k++) {
             float a = 2.0f * kGenPi * float(k) / float(segments);
             float c = std::cos(a), s = -std::sin(a);
-            m.Add({{ring.r * c, ring.y, ring.r * s}, {ring.nr * c, ring.ny, ring.nr * s}, float(k) / segments, ring.v});
+            m.Add({{ring.r * c, ring.y, ring.r * s},
+                   {ring.nr * c, ring.ny, ring.nr * s},
+                   float(k) / segments,
+                   ring.v});
         }
     for (size_t j = 1; j < rings.size(); j++) {
         if (!rings[j].joinsPrevious) continue;
@@ -289,7 +293,8 @@ TGenMesh Tube(const std::function<V3(float t)>& curve, float radius, int segment
         normal[size_t(i)] = Normalize(n - tangent[size_t(i)] * Dot(n, tangent[size_t(i)]));
     }
     // ...and spread the twist it gathered over the loop evenly along it.
-    V3 last = Normalize(normal[size_t(segments - 1)] - tangent[0] * Dot(normal[size_t(segments - 1)], tangent[0]));
+    V3 last =
+        Normalize(normal[size_t(segments - 1)] - tangent[0] * Dot(normal[size_t(segments - 1)], tangent[0]));
     float twist = std::atan2(Dot(Cross(last, normal[0]), tangent[0]), Dot(last, normal[0]));
     TGenMesh m;
     for (int i = 0; i <= segments; i++) {
@@ -320,11 +325,13 @@ V3 TorusKnotPoint(int p, int q, float ringRadius, float tubeRadius, float t) {
     return {r * std::cos(float(p) * a), tubeRadius * std::sin(float(q) * a), -r * std::sin(float(p) * a)};
 }
 
-TGenMesh Gear(int teeth, float rootRadius, float tipRadius, float holeRadius, float thickness, float chamfer) {
+TGenMesh Gear(int teeth, float rootRadius, float tipRadius, float holeRadius, float thickness,
+              float chamfer) {
     teeth = std::max(teeth, 3);
     // The outline: per tooth a root stretch, a flank up, the tip, a flank
     // down; angles as fractions of one tooth's share of the circle.
-    const float shape[][2] = {{0.0f, 0}, {0.12f, 0}, {0.30f, 1}, {0.41f, 1}, {0.52f, 1}, {0.70f, 0}, {0.85f, 0}};
+    const float shape[][2] = {{0.0f, 0},  {0.12f, 0}, {0.30f, 1}, {0.41f, 1},
+                              {0.52f, 1}, {0.70f, 0}, {0.85f, 0}};
     std::vector<V3> outline;
     for (int t = 0; t < teeth; t++)
         for (const auto& s : shape) {
@@ -358,8 +365,10 @@ TGenMesh Gear(int teeth, float rootRadius, float tipRadius, float holeRadius, fl
         auto at = [](V3 p, float y) { return V3{p.x, y, p.z}; };
         // The wall, flat per edge for crisp teeth, and the two chamfers.
         quad(at(outline[i], -side), at(outline[j], -side), at(outline[j], side), at(outline[i], side), en);
-        quad(at(outline[i], side), at(outline[j], side), at(inset[j], top), at(inset[i], top), Normalize(en + up));
-        quad(at(inset[i], -top), at(inset[j], -top), at(outline[j], -side), at(outline[i], -side), Normalize(en - up));
+        quad(at(outline[i], side), at(outline[j], side), at(inset[j], top), at(inset[i], top),
+             Normalize(en + up));
+        quad(at(inset[i], -top), at(inset[j], -top), at(outline[j], -side), at(outline[i], -side),
+             Normalize(en - up));
         // The faces: from the axle hole out to the chamfered outline.
         auto hole = [&](size_t k, float y) {
             V3 d = Normalize(V3{outline[k].x, 0, outline[k].z});
@@ -369,8 +378,10 @@ TGenMesh Gear(int teeth, float rootRadius, float tipRadius, float holeRadius, fl
         quad(hole(i, -top), hole(j, -top), at(inset[j], -top), at(inset[i], -top), -up);
         // The axle hole, facing the axis.
         V3 hi = hole(i, 0), hj = hole(j, 0);
-        uint32_t a = m.Add({hole(i, -top), -Normalize(hi), 0, 0}), b = m.Add({hole(j, -top), -Normalize(hj), 0, 0});
-        uint32_t c = m.Add({hole(j, top), -Normalize(hj), 0, 1}), d = m.Add({hole(i, top), -Normalize(hi), 0, 1});
+        uint32_t a = m.Add({hole(i, -top), -Normalize(hi), 0, 0}),
+                 b = m.Add({hole(j, -top), -Normalize(hj), 0, 0});
+        uint32_t c = m.Add({hole(j, top), -Normalize(hj), 0, 1}),
+                 d = m.Add({hole(i, top), -Normalize(hi), 0, 1});
         m.Triangle(a, b, c);
         m.Triangle(a, c, d);
     }

@@ -239,7 +239,8 @@ float Noise(float x, float y, int period, uint32_t seed) {
     int ix = int(std::floor(x)), iy = int(std::floor(y));
     float fx = x - float(ix), fy = y - float(iy);
     float a = Gradient(ix, iy, fx, fy, period, seed), b = Gradient(ix + 1, iy, fx - 1, fy, period, seed);
-    float c = Gradient(ix, iy + 1, fx, fy - 1, period, seed), d = Gradient(ix + 1, iy + 1, fx - 1, fy - 1, period, seed);
+    float c = Gradient(ix, iy + 1, fx, fy - 1, period, seed),
+          d = Gradient(ix + 1, iy + 1, fx - 1, fy - 1, period, seed);
     float u = Fade(fx), v = Fade(fy);
     float top = a + (b - a) * u, bottom = c + (d - c) * u;
     return (top + (bottom - top) * v) * 1.41421356f;

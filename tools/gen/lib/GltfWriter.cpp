@@ -68,8 +68,8 @@ int TGltfWriter::Accessor(const void* data, size_t bytes, int count, const char*
     const size_t offset = buffer_.size();
     const uint8_t* p = static_cast<const uint8_t*>(data);
     buffer_.insert(buffer_.end(), p, p + bytes);
-    std::string view = "{\"buffer\":0,\"byteOffset\":" + std::to_string(offset) +
-                       ",\"byteLength\":" + std::to_string(bytes);
+    std::string view =
+        "{\"buffer\":0,\"byteOffset\":" + std::to_string(offset) + ",\"byteLength\":" + std::to_string(bytes);
     if (target) view += ",\"target\":" + std::to_string(target);
     bufferViews_.push_back(view + "}");
     accessors_.push_back("{\"bufferView\":" + std::to_string(bufferViews_.size() - 1) +
@@ -79,8 +79,8 @@ int TGltfWriter::Accessor(const void* data, size_t bytes, int count, const char*
 }
 
 int TGltfWriter::Material(const TGltfMaterial& m) {
-    std::string pbr = "\"baseColorFactor\":" + Array(m.baseColor, 4) + ",\"metallicFactor\":" + Num(m.metallic) +
-                      ",\"roughnessFactor\":" + Num(m.roughness);
+    std::string pbr = "\"baseColorFactor\":" + Array(m.baseColor, 4) +
+                      ",\"metallicFactor\":" + Num(m.metallic) + ",\"roughnessFactor\":" + Num(m.roughness);
     if (!m.baseColorPicture.empty()) {
         images_.push_back("{\"uri\":\"" + m.baseColorPicture + "\"}");
         pbr += ",\"baseColorTexture\":{\"index\":" + std::to_string(images_.size() - 1) + "}";
@@ -114,10 +114,10 @@ int TGltfWriter::Mesh(const std::string& name, const TGenMesh& mesh, int materia
     int tex = Accessor(uvs.data(), uvs.size() * 4, count, "VEC2", kFloat, kArrayBuffer);
     int ind = Accessor(mesh.Indices.data(), mesh.Indices.size() * 4, int(mesh.Indices.size()), "SCALAR",
                        kUnsignedInt, kElementBuffer);
-    meshes_.push_back("{\"name\":\"" + name + "\",\"primitives\":[{\"attributes\":{\"POSITION\":" +
-                      std::to_string(pos) + ",\"NORMAL\":" + std::to_string(nor) +
-                      ",\"TEXCOORD_0\":" + std::to_string(tex) + "},\"indices\":" + std::to_string(ind) +
-                      ",\"material\":" + std::to_string(material) + "}]}");
+    meshes_.push_back(
+        "{\"name\":\"" + name + "\",\"primitives\":[{\"attributes\":{\"POSITION\":" + std::to_string(pos) +
+        ",\"NORMAL\":" + std::to_string(nor) + ",\"TEXCOORD_0\":" + std::to_string(tex) +
+        "},\"indices\":" + std::to_string(ind) + ",\"material\":" + std::to_string(material) + "}]}");
     return int(meshes_.size() - 1);
 }
 
@@ -179,8 +179,8 @@ void TGltfWriter::Animate(int node, float seconds, float step, const std::functi
     for (auto [output, path] : {std::pair{move, "translation"}, std::pair{turn, "rotation"}}) {
         samplers_.push_back("{\"input\":" + std::to_string(input) + ",\"output\":" + std::to_string(output) +
                             ",\"interpolation\":\"LINEAR\"}");
-        channels_.push_back("{\"sampler\":" + std::to_string(samplers_.size() - 1) + ",\"target\":{\"node\":" +
-                            std::to_string(node) + ",\"path\":\"" + path + "\"}}");
+        channels_.push_back("{\"sampler\":" + std::to_string(samplers_.size() - 1) +
+                            ",\"target\":{\"node\":" + std::to_string(node) + ",\"path\":\"" + path + "\"}}");
     }
 }
 
@@ -191,7 +191,8 @@ void TGltfWriter::Save(const std::string& folder, const std::string& name) const
         float q[4];
         GltfQuaternion(n.pose.rotation, q);
         const float t[3] = {n.pose.position.x, n.pose.position.y, n.pose.position.z};
-        std::string text = "{\"name\":\"" + n.name + "\",\"translation\":" + Array(t, 3) + ",\"rotation\":" + Array(q, 4);
+        std::string text =
+            "{\"name\":\"" + n.name + "\",\"translation\":" + Array(t, 3) + ",\"rotation\":" + Array(q, 4);
         if (n.mesh >= 0) text += ",\"mesh\":" + std::to_string(n.mesh);
         if (n.camera >= 0) text += ",\"camera\":" + std::to_string(n.camera);
         if (n.light >= 0)
@@ -231,7 +232,8 @@ void TGltfWriter::Save(const std::string& folder, const std::string& name) const
                 ",\n  \"samplers\":" + List(samplers_) + "}],\n";
     json += "  \"accessors\":" + List(accessors_) + ",\n";
     json += "  \"bufferViews\":" + List(bufferViews_) + ",\n";
-    json += "  \"buffers\":[{\"uri\":\"" + name + ".bin\",\"byteLength\":" + std::to_string(buffer_.size()) + "}]\n}\n";
+    json += "  \"buffers\":[{\"uri\":\"" + name + ".bin\",\"byteLength\":" + std::to_string(buffer_.size()) +
+            "}]\n}\n";
 
     WriteFile(folder + "/" + name + ".bin", buffer_.data(), buffer_.size());
     WriteFile(folder + "/" + name + ".gltf", json.data(), json.size());

@@ -31,7 +31,8 @@ public:
     int Mesh(const std::string& name, const TGenMesh& mesh, int material);
     // A node; mesh, camera and light are -1 when the node has none.
     int Node(const std::string& name, const TPose& pose, int parent = -1, int mesh = -1);
-    int Camera(const std::string& name, float verticalFovDegrees, float aspect, float nearClip, float farClip);
+    int Camera(const std::string& name, float verticalFovDegrees, float aspect, float nearClip,
+               float farClip);
     int PointLight(const std::string& name, const float color[3], float intensity);
     void AttachCamera(int node, int camera);
     void AttachLight(int node, int light);

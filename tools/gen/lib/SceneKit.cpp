@@ -66,10 +66,11 @@ TY3dObject& TSceneKit::NewObject(const std::string& name, const TPose& pose, int
     return document_.Objects.back();
 }
 
-int TSceneKit::Mesh(const std::string& name, const TGenMesh& mesh, const std::string& material, const TPose& pose,
-                    int parent) {
+int TSceneKit::Mesh(const std::string& name, const TGenMesh& mesh, const std::string& material,
+                    const TPose& pose, int parent) {
     auto found = materials_.find(material);
-    if (found == materials_.end()) throw Exception("Scene generator: mesh " + name + " names no material " + material);
+    if (found == materials_.end())
+        throw Exception("Scene generator: mesh " + name + " names no material " + material);
     TY3dObject& o = NewObject(name, pose, parent);
     o.What = TY3dObject::okMesh;
     TY3dMesh& m = o.Mesh;
@@ -139,7 +140,8 @@ void TSceneKit::Animate(int node, int frames, int step, const std::function<TPos
             for (float& c : q)
                 c = -c;
         std::copy(q, q + 4, previous);
-        track.Keys.insert(track.Keys.end(), {p.position.x, p.position.y, p.position.z, q[0], q[1], q[2], q[3]});
+        track.Keys.insert(track.Keys.end(),
+                          {p.position.x, p.position.y, p.position.z, q[0], q[1], q[2], q[3]});
     }
     for (TY3dObject& o : document_.Objects)
         if (o.Node.Header.Id == node) o.Track = track;

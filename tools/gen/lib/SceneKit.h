@@ -18,7 +18,7 @@
 // A material in the colours and maps a modelling package would export.
 struct TKitMaterial {
     float diffuse[3] = {0.8f, 0.8f, 0.8f};
-    float opacity = 1.0f; // below 1: blended, drawn back to front
+    float opacity = 1.0f;            // below 1: blended, drawn back to front
     float ambient[3] = {-1, -1, -1}; // negative: the diffuse colour
     float specular[3] = {0, 0, 0};
     float emissive[3] = {0, 0, 0};
