@@ -12,7 +12,8 @@
 
 namespace {
 
-const char* const kScenes[] = {"relief.y3d", "stage.y3d", "glass.y3d", "chrome.y3d", "clockwork.y3d", "dusk.y3d"};
+const char* const kScenes[] = {"relief.y3d", "stage.y3d",     "glass.y3d",
+                               "chrome.y3d", "clockwork.y3d", "dusk.y3d"};
 
 class DemoContent : public ::testing::Test {
 protected:
@@ -73,9 +74,9 @@ TEST_F(DemoContent, TheSixScenesTogetherShowEverySetUpAndFeature) {
     for (const char* setup : {"plain opaque", "plain blended", "bump", "diffuse texture", "reflection",
                               "bump with diffuse texture", "diffuse texture with reflection"})
         EXPECT_TRUE(setups.count(setup)) << "no scene shows " << setup;
-    for (const char* feature : {"one mesh on several nodes", "animated child node", "two-sided glass",
-                                "shadow-casting spot light", "moving light", "several cameras",
-                                "camera riding on a node"})
+    for (const char* feature :
+         {"one mesh on several nodes", "animated child node", "two-sided glass", "shadow-casting spot light",
+          "moving light", "several cameras", "camera riding on a node"})
         EXPECT_TRUE(features.count(feature)) << "no scene has " << feature;
 }
 

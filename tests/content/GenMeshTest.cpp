@@ -43,7 +43,8 @@ std::vector<ShapeCase> Shapes() {
         {"tube", Tube([](float t) { return TorusKnotPoint(2, 3, 1.2f, 0.5f, t); }, 0.2f, 256, 16), 0, 0},
         {"gear", Gear(16, 1.0f, 1.25f, 0.25f, 0.3f, 0.05f), 0, 0},
         {"crystal", Crystal(0.3f, 1.0f, 0.4f, 6), 0, 0},
-        {"grid", Grid(4, 4, 8, 8, 1.0f, [](float x, float z) { return 0.2f * std::sin(x) * std::cos(z); }), 0, 0},
+        {"grid", Grid(4, 4, 8, 8, 1.0f, [](float x, float z) { return 0.2f * std::sin(x) * std::cos(z); }), 0,
+         0},
         {"ribbon", Ribbon(2.0f, 0.5f, 1, 64, 4), 0, 0},
     };
 }

@@ -16,7 +16,8 @@ TGenPicture Sample(int channels) {
     TGenPicture p(32, 16, channels);
     for (int y = 0; y < p.Height(); y++)
         for (int x = 0; x < p.Width(); x++)
-            p.Set(x, y, {float(x) / 31.0f, float(y) / 15.0f, 0.5f + 0.3f * std::sin(float(x + 2 * y) * 0.3f)});
+            p.Set(x, y,
+                  {float(x) / 31.0f, float(y) / 15.0f, 0.5f + 0.3f * std::sin(float(x + 2 * y) * 0.3f)});
     return p;
 }
 
@@ -25,7 +26,7 @@ using Writer = void (*)(const TGenPicture&, const std::string&);
 struct WriterCase {
     const char* file;
     Writer write;
-    int tolerance;      // largest difference of a component after the round trip
+    int tolerance;        // largest difference of a component after the round trip
     double meanTolerance; // mean difference of the components
 };
 
@@ -85,7 +86,8 @@ TEST(GenPicture, NoiseRepeatsWithItsPeriodAndStaysInRange) {
             for (float y = 0.1f; y < 4.0f; y += 0.41f) {
                 EXPECT_NEAR(Noise(x, y, period, 7u), Noise(x + float(period), y, period, 7u), 1e-4f);
                 EXPECT_NEAR(Noise(x, y, period, 7u), Noise(x, y - float(period), period, 7u), 1e-4f);
-                EXPECT_NEAR(Fractal(x, y, period, 4, 3u), Fractal(x + float(period), y, period, 4, 3u), 1e-4f);
+                EXPECT_NEAR(Fractal(x, y, period, 4, 3u), Fractal(x + float(period), y, period, 4, 3u),
+                            1e-4f);
                 EXPECT_LE(std::fabs(Noise(x, y, period, 7u)), 1.0f);
             }
     }

@@ -61,8 +61,8 @@ TEST_F(SceneKitTest, PosesCamerasInstancesAndTracksLoadAsBuilt) {
     auto spin = [](float f) { return TPose{{f * 0.1f, 0, 0}, AxisAngle({0, 0, 1}, f * 2.0f)}; };
     kit.Animate(kit.Mesh("spinner", Sphere(0.5f, 8, 4), "m", At({})), 60, 10, spin);
     kit.Move(kit.Mesh("mover", Sphere(0.5f, 8, 4), "m", At({})), 60, 10, [](float f) { return V3{0, f, 0}; });
-    EXPECT_EQ(kit.TriangleCount(), 2 * RoundedBox({1, 1, 1}, 0.1f, 2).TriangleCount() +
-                                       2 * Sphere(0.5f, 8, 4).TriangleCount());
+    EXPECT_EQ(kit.TriangleCount(),
+              2 * RoundedBox({1, 1, 1}, 0.1f, 2).TriangleCount() + 2 * Sphere(0.5f, 8, 4).TriangleCount());
     kit.Save(data_.Dir().File("kit.y3d"));
 
     auto loader = LoadScene(window_->Device(), "kit.y3d");
@@ -79,7 +79,8 @@ TEST_F(SceneKitTest, PosesCamerasInstancesAndTracksLoadAsBuilt) {
     // Tracks give the sampled pose at their keys.
     for (double frame : {0.0, 20.0, 50.0}) {
         TPose p = spin(float(frame));
-        ExpectNear(Place(NodeNamed(scene, "spinner"), {1, 0, 0}, frame), Apply({1, 0, 0}, p.rotation) + p.position);
+        ExpectNear(Place(NodeNamed(scene, "spinner"), {1, 0, 0}, frame),
+                   Apply({1, 0, 0}, p.rotation) + p.position);
         ExpectNear(Place(NodeNamed(scene, "mover"), {0, 0, 0}, frame), {0, float(frame), 0});
     }
 }
@@ -104,8 +105,8 @@ TEST_F(SceneKitTest, AGltfModelComesThroughTheImporterAsWritten) {
     w.Animate(mover, 2.0f, 0.5f, path);
     w.Save(data_.Dir().Path(), "model");
 
-    CommandResult r = RunMirel({"scene", "import", data_.Dir().File("model.gltf"), data_.Dir().File("model.y3d"),
-                                "--fps", "30"});
+    CommandResult r = RunMirel(
+        {"scene", "import", data_.Dir().File("model.gltf"), data_.Dir().File("model.y3d"), "--fps", "30"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     auto loader = LoadScene(window_->Device(), "model.y3d");
     Ts3dScene* scene = loader->Scene();
