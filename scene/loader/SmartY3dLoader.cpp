@@ -228,10 +228,11 @@ TChunkContext TSmartY3dLoader::ReadTrack(TStream& stream, const TChunkHeader& he
         if (count > 0 && perKey < needed)
             data.Fail(
                 Format("its keys hold %d floats, fewer than the %d of a kind %d key", perKey, needed, kind));
-        if (int64_t(count) * perKey * 4 > data.Remaining())
-            data.Fail(Format("%d keys of %d floats need %lld bytes, but only %lld remain", count, perKey,
-                             static_cast<long long>(int64_t(count) * perKey * 4),
-                             static_cast<long long>(data.Remaining())));
+        // At most 2^62 floats: the product cannot overflow, the bytes could.
+        const int64_t keyFloats = int64_t(count) * perKey;
+        if (keyFloats > data.Remaining() / 4)
+            data.Fail(Format("%d keys of %d floats need %.0f bytes, but only %lld remain", count, perKey,
+                             double(keyFloats) * 4.0, static_cast<long long>(data.Remaining())));
         TAnim& position = track->PositionTrack;
         TAnim& rotation = track->RotationTrack;
         if (kind == tkPositionRotationKeys) {
@@ -489,6 +490,7 @@ TChunkContext TSmartY3dLoader::ReadPicture(TStream& stream, const TChunkHeader& 
         image->LoadFromFile(FileNamePart(info.Name));
     }
     image->SetTagA(info.Id);
+    image->Name = info.Name;
     Images.push_back(TRefPtr<I3dImage>(image.Get()));
     return nullptr;
 }

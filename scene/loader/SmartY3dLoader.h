@@ -22,8 +22,12 @@
 
 ZUMBRIX_EXCEPTION(ESceneFileError, Exception);
 
-// The picture a scene file's TXTR chunk becomes.
-class TLoaderImage : public T3dImage {};
+// The picture a scene file's TXTR chunk becomes; it keeps the name the file
+// gives it (a path as the exporter wrote it).
+class TLoaderImage : public T3dImage {
+public:
+    std::string Name;
+};
 
 // The scale the normal maps of bump pictures are built with.
 constexpr float kBumpScale = 5.0f;

@@ -328,6 +328,12 @@ TEST_F(SceneLoaderTest, RefusesDamagedFiles) {
         {"name longer than the chunk", [&](auto& f) { Poke32(f, mesh + 20 + 12, 1 << 30); }, "its name is"},
         {"track keys beyond the chunk", [&](auto& f) { Poke32(f, track + 20 + 20, 1000); },
          "1000 keys of 7 floats"},
+        {"track keys whose size overflows",
+         [&](auto& f) {
+             Poke32(f, track + 20 + 16, 0x7fffffff);
+             Poke32(f, track + 20 + 20, 0x7fffffff);
+         },
+         "2147483647 keys of 2147483647 floats"},
         {"track keys too short", [&](auto& f) { Poke32(f, track + 20 + 16, 2); }, "hold 2 floats"},
         {"picture larger than the chunk", [&](auto& f) { Poke32(f, pictureSize, 5000); },
          "a 5000 x 4 picture"},

@@ -474,6 +474,16 @@ TEST_F(MirelScene, PicturesADataFolderLacksComeFromTheArchiveMirelCarries) {
 
 TEST_F(MirelScene, FailuresNameTheFileAndLeaveNothingBehind) {
     WriteFileText(dir.File("scene.gltf"), TestScene());
+    // An animation a billion seconds long would need tens of billions of keys.
+    GltfModel endless;
+    const int times = endless.Floats({0.0f, 1e9f}, "SCALAR", 1);
+    const int places = endless.Floats({0, 0, 0, 1, 0, 0}, "VEC3", 3);
+    WriteFileText(
+        dir.File("endless.gltf"),
+        endless.Text("\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"name\":\"N\"}],\"animations\":[{"
+                     "\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":\"translation\"}}],"
+                     "\"samplers\":[{\"input\":" +
+                     std::to_string(times) + ",\"output\":" + std::to_string(places) + "}]}]"));
     WriteFileText(dir.File("junk.gltf"), "{ this is not glTF");
     WriteTarga(dir.File("picture.tga"), 2, 2, 1, 2, 3);
     ASSERT_EQ(RunMirel({"scene", "import", dir.File("scene.gltf"), dir.File("good.y3d")}).exitCode, 0);
@@ -491,6 +501,7 @@ TEST_F(MirelScene, FailuresNameTheFileAndLeaveNothingBehind) {
              {{"import", dir.File("missing.gltf"), out}, dir.File("missing.gltf"), out},
              {{"import", dir.Path(), out}, dir.Path(), out},
              {{"import", dir.File("junk.gltf"), out}, dir.File("junk.gltf"), out},
+             {{"import", dir.File("endless.gltf"), out}, dir.File("endless.gltf"), out},
              {{"import", dir.File("scene.gltf"), nowhere}, nowhere, nowhere},
              {{"dump", dir.File("missing.y3d")}, dir.File("missing.y3d"), ""},
              {{"dump", dir.File("picture.tga")}, dir.File("picture.tga"), ""},

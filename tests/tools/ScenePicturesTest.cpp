@@ -57,7 +57,8 @@ TEST(ScenePictures, HeightsComeBackFromTheirNormals) {
     // Tiling bumps of 2 pixels' height, their normals encoded as a normal
     // map is (x right, y up), and the heights recovered from them. Sizes
     // that are powers of two and sizes that are not take different paths.
-    for (auto [w, h] : {std::pair{32, 16}, std::pair{24, 20}}) {
+    for (const std::pair<int, int>& size : {std::pair{32, 16}, std::pair{24, 20}}) {
+        const int w = size.first, h = size.second;
         SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
         auto height = [&](double x, double y) {
             return 2.0 * std::sin(2 * M_PI * x / w) * std::cos(2 * M_PI * 2 * y / h);

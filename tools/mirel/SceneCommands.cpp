@@ -117,30 +117,6 @@ template <class List, class T> int32_t IndexIn(const List& list, const T* item) 
     return it == list.end() ? -1 : int32_t(it - list.begin());
 }
 
-// The names of the file's TXTR chunks in file order (the order of the
-// loader's pictures), read from their node headers.
-std::vector<std::string> PictureNames(const std::vector<uint8_t>& bytes) {
-    std::vector<std::string> names;
-    TReadOnlyMemoryStream stream(bytes.data(), int64_t(bytes.size()));
-    auto i32 = [&](int64_t at) {
-        int32_t v;
-        std::memcpy(&v, &bytes[size_t(at)], 4);
-        return v;
-    };
-    WalkChunks(stream, [&](int, int64_t offset, const TChunkHeader& h) {
-        if (h.magic != kChunkMagic || h.kind != kChunkPicture || h.version != kVersion11) return;
-        const int64_t header = offset + kChunkHeaderSize;
-        std::string name;
-        if (header + 16 <= int64_t(bytes.size())) {
-            const int32_t length = i32(header + 12);
-            if (length >= 0 && header + 16 + length <= int64_t(bytes.size()))
-                name.assign(reinterpret_cast<const char*>(&bytes[size_t(header + 16)]), size_t(length));
-        }
-        names.push_back(name);
-    });
-    return names;
-}
-
 std::string MaterialJson(const TLoaderMaterial& m) {
     return Format("{\"id\":%d,\"name\":%s,\"blendKind\":%d,\"twoSided\":%s,\"mirror\":%s,"
                   "\"environmentReflect\":%s,\"refract\":%s,\"ambient\":%s,\"diffuse\":%s,\"specular\":%s,"
@@ -192,7 +168,7 @@ void JsonList(std::string& out, const char* name, const std::vector<std::string>
     out += last ? "\n" : ",\n";
 }
 
-std::string DumpJson(TSmartY3dLoader& loader, const std::vector<std::string>& pictureNames, double time) {
+std::string DumpJson(TSmartY3dLoader& loader, double time) {
     Ts3dScene& scene = *loader.Scene();
     std::string out = "{\n";
     out += Format("\"background\":%s,\n\"ambient\":%s,\n", Json(scene.BackgroundColor).c_str(),
@@ -203,9 +179,10 @@ std::string DumpJson(TSmartY3dLoader& loader, const std::vector<std::string>& pi
     std::vector<std::string> items;
     for (size_t i = 0; i < loader.Images.size(); i++) {
         I3dImage* image = loader.Images[i].Get();
+        auto* picture = dynamic_cast<TLoaderImage*>(image);
         items.push_back(Format("{\"name\":%s,\"width\":%d,\"height\":%d,\"channels\":%d}",
-                               JsonString(i < pictureNames.size() ? pictureNames[i] : "").c_str(),
-                               image->GetWidth(), image->GetHeight(), image->GetFormat() + 1));
+                               JsonString(picture ? picture->Name : "").c_str(), image->GetWidth(),
+                               image->GetHeight(), image->GetFormat() + 1));
     }
     JsonList(out, "images", items);
 
@@ -301,7 +278,7 @@ int SceneDump(const MirelArgs& args) {
         loader.RegisterSceneHandlers();
         TReadOnlyMemoryStream stream(bytes.data(), int64_t(bytes.size()));
         loader.LoadFromStream(stream, file);
-        json = DumpJson(loader, PictureNames(bytes), time);
+        json = DumpJson(loader, time);
     }
     TFlexibleStream::ResetSettings();
     std::fwrite(json.data(), 1, json.size(), stdout);

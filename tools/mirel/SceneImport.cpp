@@ -28,6 +28,8 @@ namespace {
 constexpr double kDegrees = 180.0 / M_PI;
 // Assimp's own default for animations that give no rate.
 constexpr double kDefaultTicksPerSecond = 25.0;
+// The most frames animations are sampled over (an hour at 30 per second).
+constexpr int32_t kMaxFrames = 108000;
 
 // ---- small helpers ----
 
@@ -206,7 +208,7 @@ private:
 
     void Read();
     void CollectAnimations();
-    void MeasureScene(const aiNode* node, const aiMatrix4x4& parent);
+    void MeasureScene(const aiNode* node, const aiMatrix4x4& parent, int32_t depth);
     void WriteMaterials();
     void WriteMaterial(const aiMaterial* material, int32_t index);
     // Adds the map of `type` (if the material has one) to y3d, with its amount.
@@ -216,7 +218,7 @@ private:
                 TY3dMaterial& y3d, bool normals);
     int32_t PictureIndex(const std::string& path, const std::string& material, bool normals);
     std::vector<uint8_t> PictureFileBytes(const std::string& path, const std::string& material);
-    void WriteNode(const aiNode* node, int32_t parentId, const aiVector3D& parentScale);
+    void WriteNode(const aiNode* node, int32_t parentId, const aiVector3D& parentScale, int32_t depth);
     void WriteAttachment(TY3dObject& object, const TAttachment& attachment, const aiNode* node,
                          const aiVector3D& scale);
     bool NeedsOwnNode(const TAttachment& attachment) const;
@@ -241,6 +243,7 @@ private:
     int32_t nextId_ = 1;
 
     std::map<std::string, TChannel> channels_; // by node name
+    std::set<std::string> animatedNames_;      // names whose channel a node took
     int32_t lastFrame_ = 0;
     std::multimap<std::string, unsigned> cameras_, lights_; // by node name
     std::set<unsigned> placedCameras_, placedLights_;
@@ -258,13 +261,13 @@ private:
 TSceneImportResult TImporter::Run() {
     Read();
     CollectAnimations();
-    MeasureScene(scene_->mRootNode, aiMatrix4x4());
+    MeasureScene(scene_->mRootNode, aiMatrix4x4(), 0);
     document_.Colors.Background[0] = options_.Background[0];
     document_.Colors.Background[1] = options_.Background[1];
     document_.Colors.Background[2] = options_.Background[2];
     std::copy_n(options_.Ambient, 3, document_.Colors.Ambient);
     WriteMaterials();
-    WriteNode(scene_->mRootNode, 0, aiVector3D(1, 1, 1));
+    WriteNode(scene_->mRootNode, 0, aiVector3D(1, 1, 1), 0);
 
     for (unsigned i = 0; i < scene_->mNumCameras; i++)
         if (!placedCameras_.count(i))
@@ -320,10 +323,17 @@ void TImporter::CollectAnimations() {
             Warn(Format("animation %s: its mesh and morph animations are not carried over", name.c_str()));
     }
     // Keys at frames 0 .. lastFrame_, the last at or just after the end.
-    if (!channels_.empty()) lastFrame_ = int32_t(std::ceil(longest * options_.Fps - 1e-6));
+    if (channels_.empty()) return;
+    const double frames = std::ceil(longest * options_.Fps - 1e-6);
+    if (!(frames <= kMaxFrames))
+        throw Exception(
+            Format("%s: its animations last %g seconds, more than %d frames at %g frames per second",
+                   path_.c_str(), longest, kMaxFrames, options_.Fps));
+    lastFrame_ = std::max(int32_t(frames), 0);
 }
 
-void TImporter::MeasureScene(const aiNode* node, const aiMatrix4x4& parent) {
+void TImporter::MeasureScene(const aiNode* node, const aiMatrix4x4& parent, int32_t depth) {
+    if (depth > kMaxNodeDepth) return; // refused by WriteNode
     const aiMatrix4x4 world = parent * node->mTransformation;
     worlds_[node] = world;
     for (unsigned i = 0; i < node->mNumMeshes; i++) {
@@ -337,7 +347,7 @@ void TImporter::MeasureScene(const aiNode* node, const aiMatrix4x4& parent) {
         }
     }
     for (unsigned i = 0; i < node->mNumChildren; i++)
-        MeasureScene(node->mChildren[i], world);
+        MeasureScene(node->mChildren[i], world, depth + 1);
 }
 
 // ---- materials and pictures ----
@@ -600,11 +610,19 @@ int32_t TImporter::PictureIndex(const std::string& path, const std::string& mate
 
 // ---- nodes ----
 
-void TImporter::WriteNode(const aiNode* node, int32_t parentId, const aiVector3D& parentScale) {
+void TImporter::WriteNode(const aiNode* node, int32_t parentId, const aiVector3D& parentScale,
+                          int32_t depth) {
     const std::string name = Name(node->mName, Format("node%d", nextId_));
+    // The engine refuses deeper chains of nodes (and a camera, light or
+    // extra mesh may add a node below this one).
+    if (depth + 2 > kMaxNodeDepth)
+        throw Exception(Format("%s: node %s lies more than %d nodes deep, deeper than scenes may be",
+                               path_.c_str(), name.c_str(), kMaxNodeDepth - 2));
     const TPose rest = RestPose(node);
+    // Channels, cameras and lights find their node by name: the first node
+    // of a name takes them.
     const auto channel = channels_.find(node->mName.C_Str());
-    const bool animated = channel != channels_.end();
+    const bool animated = channel != channels_.end() && animatedNames_.insert(channel->first).second;
     // The pose the node's scale is taken from: the first frame when animated.
     const TPose pose = animated ? SamplePose(channel->second, rest, 0.0) : rest;
 
@@ -634,7 +652,7 @@ void TImporter::WriteNode(const aiNode* node, int32_t parentId, const aiVector3D
             attachments.push_back({TAttachment::akCamera, it->second});
     for (auto [it, end] = lights_.equal_range(node->mName.C_Str()); it != end; ++it) {
         const aiLight* light = scene_->mLights[it->second];
-        placedLights_.insert(it->second);
+        if (!placedLights_.insert(it->second).second) continue; // on an earlier node of that name
         if (light->mType == aiLightSource_POINT || light->mType == aiLightSource_SPOT) {
             attachments.push_back({TAttachment::akLight, it->second});
         } else if (light->mType == aiLightSource_AMBIENT) {
@@ -707,7 +725,7 @@ void TImporter::WriteNode(const aiNode* node, int32_t parentId, const aiVector3D
         }
 
     for (unsigned i = 0; i < node->mNumChildren; i++)
-        WriteNode(node->mChildren[i], id, scale);
+        WriteNode(node->mChildren[i], id, scale, depth + 1);
 }
 
 // Where a camera stands in its node. A glTF camera stands at its node's

@@ -53,63 +53,107 @@ bool PowerOfTwo(size_t n) {
     return n > 0 && (n & (n - 1)) == 0;
 }
 
-// In-place transform of a line (sign -1 forward, +1 inverse, unscaled):
-// radix-2 for lengths that are powers of two, the plain sum otherwise.
-void Transform(std::vector<Complex>& line, int sign, std::vector<Complex>& scratch) {
-    const size_t n = line.size();
-    if (n < 2) return;
-    if (PowerOfTwo(n)) {
-        for (size_t i = 1, j = 0; i < n; i++) {
-            size_t bit = n >> 1;
-            for (; j & bit; bit >>= 1)
-                j ^= bit;
-            j ^= bit;
-            if (i < j) std::swap(line[i], line[j]);
-        }
-        for (size_t len = 2; len <= n; len <<= 1) {
-            const Complex step = std::polar(1.0, sign * 2.0 * M_PI / double(len));
-            for (size_t i = 0; i < n; i += len) {
-                Complex w = 1.0;
-                for (size_t k = 0; k < len / 2; k++) {
-                    const Complex a = line[i + k], b = line[i + k + len / 2] * w;
-                    line[i + k] = a + b;
-                    line[i + k + len / 2] = a - b;
-                    w *= step;
-                }
-            }
-        }
-        return;
-    }
-    // The n-th roots of unity, then the plain sum for every frequency.
-    std::vector<Complex> roots(n);
-    for (size_t m = 0; m < n; m++)
-        roots[m] = std::polar(1.0, sign * 2.0 * M_PI * double(m) / double(n));
-    scratch.assign(n, 0.0);
-    for (size_t k = 0; k < n; k++) {
-        Complex sum = 0.0;
-        for (size_t j = 0, m = 0; j < n; j++, m = (m + k) % n)
-            sum += line[j] * roots[m];
-        scratch[k] = sum;
-    }
-    line.swap(scratch);
+// The first half of the n-th roots of unity, e^(sign 2 pi i k / n).
+std::vector<Complex> Roots(size_t n, int sign) {
+    std::vector<Complex> roots(n / 2);
+    for (size_t k = 0; k < n / 2; k++)
+        roots[k] = std::polar(1.0, sign * 2.0 * M_PI * double(k) / double(n));
+    return roots;
 }
+
+// In-place transform of a line whose length n is a power of two, unscaled,
+// with Roots(n, sign) (sign -1 forward, +1 inverse).
+void Fft(std::vector<Complex>& line, const std::vector<Complex>& roots) {
+    const size_t n = line.size();
+    for (size_t i = 1, j = 0; i < n; i++) {
+        size_t bit = n >> 1;
+        for (; j & bit; bit >>= 1)
+            j ^= bit;
+        j ^= bit;
+        if (i < j) std::swap(line[i], line[j]);
+    }
+    // The butterflies in plain arithmetic: std::complex's product checks
+    // for infinities at every step.
+    for (size_t len = 2; len <= n; len <<= 1) {
+        const size_t half = len / 2, stride = n / len;
+        for (size_t i = 0; i < n; i += len)
+            for (size_t k = 0; k < half; k++) {
+                const Complex w = roots[k * stride], b = line[i + k + half];
+                const double re = b.real() * w.real() - b.imag() * w.imag();
+                const double im = b.real() * w.imag() + b.imag() * w.real();
+                const Complex a = line[i + k];
+                line[i + k] = {a.real() + re, a.imag() + im};
+                line[i + k + half] = {a.real() - re, a.imag() - im};
+            }
+    }
+}
+
+// The transform of lines of one length, in either direction. Lengths that
+// are not powers of two become a convolution of power-of-two length
+// (Bluestein's method, from jk = (j^2 + k^2 - (k - j)^2) / 2); its chirp and
+// the spectrum of its kernel are the same for every line, so they are made
+// once.
+class TLineTransform {
+public:
+    TLineTransform(size_t n, int sign) : n_(n) {
+        if (n < 2) return;
+        if (PowerOfTwo(n)) {
+            roots_ = Roots(n, sign);
+            return;
+        }
+        while (m_ < 2 * n - 1)
+            m_ <<= 1;
+        roots_ = Roots(m_, -1);
+        inverseRoots_ = Roots(m_, +1);
+        // e^(sign pi i j^2 / n), with j^2 taken modulo 2n to keep the angle small.
+        chirp_.resize(n);
+        for (size_t j = 0; j < n; j++)
+            chirp_[j] = std::polar(1.0, sign * M_PI * double((j * j) % (2 * n)) / double(n));
+        kernel_.assign(m_, 0.0);
+        for (size_t j = 0; j < n; j++) {
+            kernel_[j] = std::conj(chirp_[j]);
+            if (j > 0) kernel_[m_ - j] = kernel_[j];
+        }
+        Fft(kernel_, roots_);
+    }
+
+    // Transforms line (n values) in place, unscaled.
+    void operator()(std::vector<Complex>& line) {
+        if (n_ < 2) return;
+        if (chirp_.empty()) return Fft(line, roots_);
+        work_.assign(m_, 0.0);
+        for (size_t j = 0; j < n_; j++)
+            work_[j] = line[j] * chirp_[j];
+        Fft(work_, roots_);
+        for (size_t i = 0; i < m_; i++)
+            work_[i] *= kernel_[i];
+        Fft(work_, inverseRoots_);
+        for (size_t k = 0; k < n_; k++)
+            line[k] = chirp_[k] * work_[k] / double(m_);
+    }
+
+private:
+    size_t n_;
+    size_t m_ = 1;
+    std::vector<Complex> roots_, inverseRoots_; // of the power-of-two length transformed
+    std::vector<Complex> chirp_, kernel_, work_;
+};
 
 // Transforms a width x height grid (rows of `width`) along both axes.
 void Transform2D(std::vector<Complex>& grid, size_t width, size_t height, int sign) {
-    std::vector<Complex> line, scratch;
-    line.resize(width);
+    std::vector<Complex> line(width);
+    TLineTransform rows(width, sign);
     for (size_t y = 0; y < height; y++) {
         std::copy_n(grid.begin() + ptrdiff_t(y * width), width, line.begin());
-        Transform(line, sign, scratch);
-        line.resize(width);
+        rows(line);
         std::copy_n(line.begin(), width, grid.begin() + ptrdiff_t(y * width));
     }
     line.assign(height, 0.0);
+    TLineTransform columns(height, sign);
     for (size_t x = 0; x < width; x++) {
         for (size_t y = 0; y < height; y++)
             line[y] = grid[y * width + x];
-        Transform(line, sign, scratch);
-        line.resize(height);
+        columns(line);
         for (size_t y = 0; y < height; y++)
             grid[y * width + x] = line[y];
     }
@@ -159,30 +203,32 @@ TScenePicture HeightsFromNormals(const TScenePicture& normals, float bumpScale) 
     // surfaces the normals describe: a normal (x, y, z) belongs to a surface
     // with slopes -x/z and -y/z. Nearly flat-on normals are limited to a
     // slope of 10.
-    std::vector<double> slopeX(n), slopeY(n);
-    for (size_t i = 0; i < n; i++) {
-        const uint8_t* p = &normals.Pixels[i * channels];
-        const double x = p[0] / 127.5 - 1.0, y = p[1] / 127.5 - 1.0;
+    auto slopes = [&](size_t x, size_t y, double& sx, double& sy) {
+        const uint8_t* p = &normals.Pixels[(y * w + x) * channels];
         const double z = std::max(p[2] / 127.5 - 1.0, 0.1);
-        slopeX[i] = -x / z;
-        slopeY[i] = -y / z;
-    }
+        sx = -(p[0] / 127.5 - 1.0) / z;
+        sy = -(p[1] / 127.5 - 1.0) / z;
+    };
     // The height differences between neighbouring pixels, from the slopes at
     // both ends; the picture tiles, so the last column's right neighbour is
     // the first column.
     std::vector<Complex> gx(n), gy(n);
     for (size_t y = 0; y < h; y++)
         for (size_t x = 0; x < w; x++) {
-            const size_t i = y * w + x;
-            gx[i] = (slopeX[i] + slopeX[y * w + (x + 1) % w]) / 2.0;
-            gy[i] = (slopeY[i] + slopeY[((y + 1) % h) * w + x]) / 2.0;
+            double sx, sy, rightX, rightY, upX, upY;
+            slopes(x, y, sx, sy);
+            slopes((x + 1) % w, y, rightX, rightY);
+            slopes(x, (y + 1) % h, upX, upY);
+            gx[y * w + x] = (sx + rightX) / 2.0;
+            gy[y * w + x] = (sy + upY) / 2.0;
         }
     // The heights whose differences come closest to those (least squares):
     // in frequency space a difference to the right multiplies by
-    // (e^(2 pi i k / w) - 1), so each frequency solves on its own.
+    // (e^(2 pi i k / w) - 1), so each frequency solves on its own. The
+    // heights take the place of the differences to the right.
     Transform2D(gx, w, h, -1);
     Transform2D(gy, w, h, -1);
-    std::vector<Complex> heights(n);
+    std::vector<Complex>& heights = gx;
     for (size_t ky = 0; ky < h; ky++)
         for (size_t kx = 0; kx < w; kx++) {
             const Complex dx = std::polar(1.0, 2.0 * M_PI * double(kx) / double(w)) - 1.0;
@@ -192,6 +238,7 @@ TScenePicture HeightsFromNormals(const TScenePicture& normals, float bumpScale) 
             heights[i] = denominator > 1e-12 ? (std::conj(dx) * gx[i] + std::conj(dy) * gy[i]) / denominator
                                              : Complex(0.0);
         }
+    gy = std::vector<Complex>();
     Transform2D(heights, w, h, +1);
 
     // The engine reads a byte b as the height b / 255 * bumpScale pixels;
