@@ -6,6 +6,9 @@
 #include "app/MainWindow.h"
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
+#include "demo/SceneEffect.h"
+#include "scene/loader/Y3dFile.h"
+#include "scene/model/Scene.h"
 #include "tests/support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -51,6 +54,32 @@ struct StartupFixture : ::testing::Test {
             }
         ASSERT_TRUE(image->SaveToFile(data.File(name).c_str(), 0));
     }
+    // A scene of one triangle, a camera and a light, with the vertex
+    // programs every scene load needs.
+    void WriteScene(const std::string& name) {
+        for (const auto& entry : std::filesystem::directory_iterator(SourcePath("content")))
+            if (entry.path().filename().string().rfind("vp", 0) == 0)
+                std::filesystem::copy_file(entry.path(), data.File(entry.path().filename().string()));
+        TY3dDocument doc;
+        doc.Materials.resize(1);
+        doc.Materials[0].Header.Id = 1;
+        TY3dObject mesh, camera, light;
+        mesh.What = TY3dObject::okMesh;
+        mesh.Node.Header.Id = mesh.Mesh.Header.Id = 2;
+        mesh.Mesh.Flags = vfPosition | vfNormal;
+        mesh.Mesh.VertexCount = 3;
+        mesh.Mesh.Vertices = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1};
+        mesh.Mesh.Indices = {0, 1, 2};
+        mesh.Mesh.Groups = {{4, 0, 0, 3}};
+        camera.What = TY3dObject::okCamera;
+        camera.Node.Header.Id = camera.Camera.Header.Id = 3;
+        camera.Node.Translation[2] = 5;
+        light.What = TY3dObject::okLight;
+        light.Node.Header.Id = light.Light.Header.Id = 4;
+        light.Node.Translation[2] = 5;
+        doc.Objects = {mesh, camera, light};
+        SaveY3dFile(doc, data.File(name));
+    }
     const TResource* Resource(const std::string& name) {
         for (const auto& r : window->Script()->GetResources()->Items)
             if (r->Name == name) return r.get();
@@ -64,6 +93,7 @@ TEST_F(StartupFixture, EveryResourceKindEffectsAndPartsFromLooseFiles) {
         WritePicture(std::string("sky_") + face + ".tga", 100);
     WriteFileText(data.File("blob.bin"), "0123456789");
     std::filesystem::copy_file(BuiltContent("content/niceFont.noc"), data.File("niceFont.noc"));
+    WriteScene("triangle.y3d");
     WriteFileText(data.File("zumbrix.xml"), R"(<demo>
         <resources location="file:">
           <image name="pic" value="pic.tga"/>
@@ -77,7 +107,10 @@ TEST_F(StartupFixture, EveryResourceKindEffectsAndPartsFromLooseFiles) {
           <property name="picture" resource="pic"/>
           <control name="color" kind="color"><key time="0" value="255 0 0 255"/></control>
         </effect>
-        <effect name="scene" class="TSceneLoadTest"></effect>
+        <effect name="scene" class="TSceneLoadTest">
+          <property name="name" value="triangle.y3d"/>
+          <property name="background" resource="pic"/>
+        </effect>
         <effect name="odd" class="TSomethingElse"></effect>
         <part name="fade" start="0" stop="10"/>
         <part name="scene" start="0" stop="10"/>
@@ -88,10 +121,17 @@ TEST_F(StartupFixture, EveryResourceKindEffectsAndPartsFromLooseFiles) {
     TDemo3dDevice* device = window->Device();
     // Classes this program has no implementation for make no effect, and
     // parts naming no effect are left out of the timeline.
-    ASSERT_EQ(device->Effects().size(), 1u);
+    ASSERT_EQ(device->Effects().size(), 2u);
     EXPECT_EQ(device->Effects()[0]->GetName(), "fade");
-    ASSERT_EQ(device->Parts().size(), 2u);
-    EXPECT_FLOAT_EQ(device->Parts()[1]->GetStartTime(), 20.0f);
+    EXPECT_EQ(device->Effects()[1]->GetName(), "scene");
+    ASSERT_EQ(device->Parts().size(), 3u);
+    EXPECT_FLOAT_EQ(device->Parts()[2]->GetStartTime(), 20.0f);
+    // The scene effect loaded its scene with the picture as background.
+    auto* scene = dynamic_cast<TSceneLoadTest*>(device->FindEffect("scene"));
+    ASSERT_NE(scene, nullptr);
+    ASSERT_NE(scene->Scene(), nullptr);
+    EXPECT_EQ(scene->Scene()->Objects.Count(), 1);
+    EXPECT_TRUE(scene->Scene()->Background);
     // Resources by kind.
     EXPECT_EQ(Resource("pic")->Record.Kind, vkImage);
     EXPECT_EQ(Resource("tex")->Record.Kind, vkTexture);
@@ -130,6 +170,15 @@ TEST_F(StartupFixture, AMissingDataFileIsReportedAndTheWindowStaysWithoutPlaybac
     EXPECT_FALSE(Application().Terminated());
     ASSERT_NE(window->Window(), nullptr);
     EXPECT_TRUE(SDL_GetWindowFlags(window->Window()) & SDL_WINDOW_SHOWN);
+}
+
+TEST_F(StartupFixture, ASceneThatFailsToLoadIsReported) {
+    WriteFileText(data.File("zumbrix.xml"), R"(<effect name="s" class="TSceneLoadTest">
+        <property name="name" value="nothere.y3d"/></effect><part name="s" start="0" stop="1"/>)");
+    EXPECT_FALSE(Start({"--data", data.Path()}));
+    EXPECT_THAT(window->StartupError(), HasSubstr("nothere.y3d"));
+    EXPECT_EQ(Application().LastError(), window->StartupError());
+    EXPECT_FALSE(window->Started());
 }
 
 TEST_F(StartupFixture, AMissingMainScriptInTheArchiveIsReported) {
