@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         const int islandMesh = w.Mesh("island", Rock(2.6f, 0.3f, 1.8f, 17u, 72, 36), rockMaterial);
         const int island = w.Node("island", At({0, 0.6f, 0}), -1, islandMesh);
         w.Animate(island, kSeconds, kKeyStep, [](float t) {
-            return TPose{{0, 0.6f + 0.12f * std::sin(t * 0.9f), 0}, AxisAngle({0, 1, 0}, t * 2.0f)};
+            return TPose{{0, 0.6f + 0.12f * std::sin(t * 0.9f), 0}, AxisAngle({0, 1, 0}, t * 5.0f)};
         });
         TGenMesh grass = Lathe(RoundCorners({{1.95f, -0.06f}, {1.9f, 0.0f}, {0, 0.0f}}, 0.03f, 2), 64);
         w.Node("meadow", At({0, 0.8f, 0}), island, w.Mesh("meadow", grass, meadowMaterial));
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
         const int drift = w.Node("drift", LookAt({0, 1.0f, 14}, {0, 0.5f, 0}));
         w.AttachCamera(drift, w.Camera("drift", 42.0f, 4.0f / 3.0f, 0.5f, 100.0f));
         w.Animate(drift, kSeconds, kKeyStep, [](float t) {
-            float a = Radians(-35.0f + 1.8f * t);
+            float a = Radians(-35.0f + 2.5f * t);
             float r = 13.5f - 2.5f * std::sin(t / kSeconds * kGenPi);
             V3 eye{r * std::sin(a), 2.2f + 0.06f * t, r * std::cos(a)};
             return LookAt(eye, {0, 0.3f, 0});

@@ -236,11 +236,11 @@ TSceneKit Glass() {
         m.twoSided = true;
         kit.Material(name, m);
     };
-    glass("cyan", 0.3f, 0.85f, 0.95f, 0.35f);
-    glass("amber", 1.0f, 0.65f, 0.2f, 0.4f);
-    glass("magenta", 0.95f, 0.3f, 0.75f, 0.3f);
+    glass("cyan", 0.3f, 0.85f, 0.95f, 0.4f);
+    glass("amber", 1.0f, 0.65f, 0.2f, 0.45f);
+    glass("magenta", 0.95f, 0.3f, 0.75f, 0.4f);
     glass("green", 0.4f, 0.95f, 0.45f, 0.45f);
-    glass("pane", 0.6f, 0.75f, 1.0f, 0.25f);
+    glass("pane", 0.6f, 0.75f, 1.0f, 0.3f);
 
     kit.Mesh("floor", Grid(32, 32, 16, 16, 8.0f), "checker", At({0, 0, 0}));
     TGenMesh pedestal = Lathe(RoundCorners({{0, 0},
@@ -259,6 +259,8 @@ TSceneKit Glass() {
     int k = kit.Mesh("knot", knot, "red", At({0, 0, 0}));
     kit.Animate(k, kFrames, kStep, Spin({0, 2.3f, 0}, {0.2f, 1, 0.1f}, 0.6f));
 
+    // The glass stands in a ring round the knot, so that from any side some
+    // of it is between the camera and what lies behind.
     TGenMesh vase = Lathe(RoundCorners({{0, 0.02f},
                                         {0.6f, 0.02f},
                                         {0.78f, 0.4f},
@@ -268,22 +270,23 @@ TSceneKit Glass() {
                                         {0.62f, 3.2f}},
                                        0.15f, 4),
                           48);
-    kit.Mesh("vase", vase, "cyan", At({-3.2f, 0, -1.0f}));
-    kit.Instance(
-        "vase2",
-        kit.Mesh("vase-small", TGenMesh(vase).Scale({0.6f, 0.6f, 0.6f}), "amber", At({2.5f, 0, -2.8f})),
-        At({-1.2f, 0, -3.4f}));
+    kit.Mesh("vase", vase, "cyan", At(Around(3.3f, -50, 0)));
+    int small =
+        kit.Mesh("vase-small", TGenMesh(vase).Scale({0.6f, 0.6f, 0.6f}), "amber", At(Around(3.5f, 160, 0)));
+    kit.Instance("vase2", small, At(Around(3.6f, 60, 0)));
     TGenMesh bowl = Lathe(
         RoundCorners({{0, 0.02f}, {0.5f, 0.02f}, {1.15f, 0.3f}, {1.55f, 0.9f}, {1.62f, 1.1f}}, 0.1f, 3), 56);
-    kit.Mesh("bowl", bowl, "amber", At({1.9f, 0, 2.3f}));
-    int ball = kit.Mesh("ball", Sphere(0.8f, 40, 20), "magenta", At({0, 0, 0}));
-    kit.Move(ball, kFrames, kStep, [](float f) { return V3{-1.7f, 1.8f + 0.5f * Sin(f * 1.2f), 2.3f}; });
+    kit.Mesh("bowl", bowl, "amber", At(Around(3.4f, -135, 0)));
+    int ball = kit.Mesh("ball", Sphere(0.75f, 40, 20), "magenta", At({0, 0, 0}));
+    kit.Move(ball, kFrames, kStep,
+             [](float f) { return Around(2.6f, -95 + 10 * Sin(f * 0.5f), 1.7f + 0.5f * Sin(f * 1.2f)); });
     int band = kit.Mesh("band", Ribbon(1.75f, 0.55f, 1, 96, 3), "green", At({0, 0, 0}));
     kit.Animate(band, kFrames, kStep, Spin({0, 2.4f, 0}, {0.15f, 1, 0}, -0.4f, 0, AxisAngle({1, 0, 0}, 15)));
     TGenMesh pane = RoundedBox({2.2f, 3.0f, 0.08f}, 0.04f, 2, 1.0f);
-    kit.Mesh("pane", pane, "pane", {{-3.2f, 1.5f, 1.2f}, AxisAngle(kUp, 50)});
-    kit.Instance("pane2", kit.Mesh("pane-b", pane, "pane", {{4.2f, 1.5f, -1.8f}, AxisAngle(kUp, -60)}),
-                 {{-4.6f, 1.5f, 2.0f}, AxisAngle(kUp, 70)});
+    kit.Mesh("pane", pane, "pane", {Around(4.6f, 15, 1.5f), AxisAngle(kUp, 15 + 90)});
+    kit.Instance("pane2",
+                 kit.Mesh("pane-b", pane, "pane", {Around(4.8f, 205, 1.5f), AxisAngle(kUp, 205 + 90)}),
+                 {Around(4.7f, 110, 1.5f), AxisAngle(kUp, 110 + 90)});
 
     TKitLight key;
     key.intensity = 0.9f;
@@ -299,8 +302,8 @@ TSceneKit Glass() {
     kit.Animate(camera, kFrames, kStep, [](float f) {
         float s = f / kFrames;
         V3 eye =
-            Around(7.8f - 1.0f * std::sin(s * 2 * kGenPi), -115 + 0.15f * f, 3.4f + 0.8f * Sin(f * 0.6f));
-        return LookAt(eye, {0, 1.5f, 0});
+            Around(10.0f - 1.0f * std::sin(s * 2 * kGenPi), -125 + 0.14f * f, 4.2f + 0.8f * Sin(f * 0.6f));
+        return LookAt(eye, {0, 1.2f, 0});
     });
     return kit;
 }
