@@ -186,7 +186,7 @@ TSceneKit Stage() {
     kit.Instance("crate3", crate, {{1.8f, 2.25f, -0.2f}, AxisAngle(kUp, 50)});
     TGenMesh stone = RoundedBox({2.4f, 1.2f, 1.4f}, 0.15f, 3, 1.6f);
     kit.Mesh("stone", stone, "block", {{-2.6f, 0.6f, 1.2f}, AxisAngle(kUp, -20)});
-    TGenMesh knot = Tube([](float t) { return TorusKnotPoint(2, 3, 0.55f, 0.25f, t); }, 0.14f, 192, 12);
+    TGenMesh knot = Tube([](float t) { return TorusKnotPoint(2, 3, 0.55f, 0.25f, t); }, 0.14f, 144, 10);
     knot.ScaleUv(6, 1);
     int k = kit.Mesh("knot", knot, "wood", At({0, 0, 0}));
     kit.Animate(k, kFrames, kStep, Spin({-2.6f, 1.85f, 1.2f}, kUp, 0.8f));
@@ -255,7 +255,7 @@ TSceneKit Glass() {
                               48, 1.0f);
     pedestal.ScaleUv(2, 1);
     kit.Mesh("pedestal", pedestal, "wood", At({0, 0, 0}));
-    TGenMesh knot = Tube([](float t) { return TorusKnotPoint(3, 2, 0.75f, 0.35f, t); }, 0.2f, 240, 14);
+    TGenMesh knot = Tube([](float t) { return TorusKnotPoint(3, 2, 0.75f, 0.35f, t); }, 0.2f, 180, 12);
     int k = kit.Mesh("knot", knot, "red", At({0, 0, 0}));
     kit.Animate(k, kFrames, kStep, Spin({0, 2.3f, 0}, {0.2f, 1, 0.1f}, 0.6f));
 
@@ -268,16 +268,16 @@ TSceneKit Glass() {
                                         {0.5f, 2.5f},
                                         {0.42f, 2.9f},
                                         {0.62f, 3.2f}},
-                                       0.15f, 4),
-                          48);
+                                       0.15f, 3),
+                          36);
     kit.Mesh("vase", vase, "cyan", At(Around(3.3f, -50, 0)));
     int small =
         kit.Mesh("vase-small", TGenMesh(vase).Scale({0.6f, 0.6f, 0.6f}), "amber", At(Around(3.5f, 160, 0)));
     kit.Instance("vase2", small, At(Around(3.6f, 60, 0)));
     TGenMesh bowl = Lathe(
-        RoundCorners({{0, 0.02f}, {0.5f, 0.02f}, {1.15f, 0.3f}, {1.55f, 0.9f}, {1.62f, 1.1f}}, 0.1f, 3), 56);
+        RoundCorners({{0, 0.02f}, {0.5f, 0.02f}, {1.15f, 0.3f}, {1.55f, 0.9f}, {1.62f, 1.1f}}, 0.1f, 3), 40);
     kit.Mesh("bowl", bowl, "amber", At(Around(3.4f, -135, 0)));
-    int ball = kit.Mesh("ball", Sphere(0.75f, 40, 20), "magenta", At({0, 0, 0}));
+    int ball = kit.Mesh("ball", Sphere(0.75f, 28, 14), "magenta", At({0, 0, 0}));
     kit.Move(ball, kFrames, kStep,
              [](float f) { return Around(2.6f, -95 + 10 * Sin(f * 0.5f), 1.7f + 0.5f * Sin(f * 1.2f)); });
     int band = kit.Mesh("band", Ribbon(1.75f, 0.55f, 1, 96, 3), "green", At({0, 0, 0}));
