@@ -2,6 +2,7 @@
 
 #include "Mirel3d/Mirel3dBase/T3dValueList.h"
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
 #include "scene/geometry/GeomStuff.h"
 
 #include <cstring>
@@ -38,6 +39,11 @@ void TFade::Render(bool first) {
     T3dColor color;
     if (!CurrentColor(color) || !planeBuffer_) return;
 
+    // The attribute stack brings back GL's matrix mode and active texture
+    // unit; the context's record of them must come back with them, or its
+    // next matrix or texture call lands on another stack or unit.
+    T3dOpenglContext* gl = dynamic_cast<T3dOpenglContext*>(context.Get());
+    const T3dGLStateCache saved = gl ? gl->StateCache() : T3dGLStateCache();
     GL.glPushAttrib(GL_ALL_ATTRIB_BITS);
     context->LoadIdentity(mkProjection);
     // Both axes reversed; the square covers the viewport either way.
@@ -60,4 +66,5 @@ void TFade::Render(bool first) {
     context->SetDepthMode(dmReadWrite);
     context->SetBlendMode(bfZero, bfZero);
     GL.glPopAttrib();
+    if (gl) gl->StateCache() = saved;
 }

@@ -221,6 +221,32 @@ TEST(Fade, RenderRestoresTheStateItFound) {
     EXPECT_EQ(GL.glGetError(), GLenum(GL_NO_ERROR));
 }
 
+TEST(Fade, LeavesTheContextsRecordOfMatrixModeAndUnitTrue) {
+    // The attribute stack brings back GL's matrix mode and active unit; the
+    // context must know them afterwards, or the console's push of the
+    // model-view matrix lands on another stack and its pop underflows.
+    DemoWindow w;
+    NEED_WINDOW(w);
+    ScriptedDemo demo;
+    demo.Load(w.Device(), R"(
+        <effect name="f" class="TFade">
+          <control name="color" kind="color"><key time="0" value="0 0 0 128"/></control></effect>
+        <part name="f" start="0" stop="10"/>)");
+    I3dContext* c = w.Context();
+    IDemoEffect* fade = w.Device()->FindEffect("f");
+    fade->SetPartStart(0.0);
+    for (T3dMatrixKind before : {mkProjection, mkTexture2, mkModelview}) {
+        SCOPED_TRACE(int(before));
+        c->LoadIdentity(before); // a scene leaves some matrix current
+        fade->Render(false);
+        EXPECT_EQ(c->GetMatrixMode(), before);
+        c->PushMatrix(mkModelview);
+        c->PushMatrix(mkProjection);
+        c->PopMatrix(mkProjection);
+        EXPECT_NO_THROW(c->PopMatrix(mkModelview));
+    }
+}
+
 TEST(Fade, DrawsTheSameColourAfterTheConsoleSwitchedTheCombinersBackOn) {
     DemoWindow w;
     NEED_WINDOW(w);

@@ -457,21 +457,21 @@ TEST_F(MirelScene, ObjMaterialsAndPicturesByReferenceOrEmbedded) {
 }
 
 TEST_F(MirelScene, PicturesADataFolderLacksComeFromTheArchiveMirelCarries) {
-    // stripes.tga is one of the demo's own pictures, packed into mirel.
+    // checker.tga is one of the demo's own pictures, packed into mirel.
     TY3dDocument document;
     TY3dPicture picture;
-    picture.Header = {1, 0, -1, "textures\\stripes.tga"};
+    picture.Header = {1, 0, -1, "textures\\checker.tga"};
     document.Pictures.push_back(picture);
     SaveY3dFile(document, dir.File("striped.y3d"));
     CommandResult dump = Dump(dir.File("striped.y3d"), {"--data", dir.Path()});
     ASSERT_EQ(dump.exitCode, 0) << dump.err;
 
-    TFileStream file(std::string(ZUMBRIX_BINARY_DIR) + "/content/stripes.tga", TFileStream::fmOpenRead);
-    TRefPtr<I3dImage> stripes = T3dImage::Create();
-    stripes->LoadFromStream(file);
-    const std::string item = Item(dump.out, "images", "textures\\\\stripes.tga");
-    EXPECT_EQ(Numbers(item, "width")[0], stripes->GetWidth()) << dump.out;
-    EXPECT_EQ(Numbers(item, "height")[0], stripes->GetHeight());
+    TFileStream file(std::string(ZUMBRIX_BINARY_DIR) + "/content/checker.tga", TFileStream::fmOpenRead);
+    TRefPtr<I3dImage> checker = T3dImage::Create();
+    checker->LoadFromStream(file);
+    const std::string item = Item(dump.out, "images", "textures\\\\checker.tga");
+    EXPECT_EQ(Numbers(item, "width")[0], checker->GetWidth()) << dump.out;
+    EXPECT_EQ(Numbers(item, "height")[0], checker->GetHeight());
 }
 
 TEST_F(MirelScene, FailuresNameTheFileAndLeaveNothingBehind) {
