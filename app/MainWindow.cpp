@@ -391,7 +391,15 @@ void TMainWindow::AddEffects() {
             effect->SetProperties(&entry->Properties);
             effect->SetControls(&entry->Controls);
             device_->AddEffect(effect.Get());
-            effect->Load();
+            try {
+                effect->Load();
+            } catch (Exception& e) {
+                // What the effect could not load says what is wrong; the
+                // script file it is written in says where to mend it.
+                if (!entry->File.empty() && e.Message().find(entry->File) == std::string::npos)
+                    e.AddContext(entry->File + ": ");
+                throw;
+            }
         }
     }
 }

@@ -209,6 +209,7 @@ void TFileXMLParser::ReadEffect(TXmlParser& scanner) {
     effect->ClassName = scanner.CurAttr().Value("class");
     effect->Resources = resources_;
     effect->Errors = errors_.Get();
+    if (!includeChain_.empty()) effect->File = includeChain_.back();
     while (scanner.Next()) {
         if (scanner.CurPartType() == ptEndTag) {
             if (scanner.CurName() == "effect") break; // other end tags inside are ignored

@@ -148,6 +148,7 @@ public:
     TControls Controls;
     IResources* Resources = nullptr; // the resource section when the effect was read
     IResourceErrors* Errors = nullptr;
+    std::string File; // the script file the effect is written in, for messages
 
     // The value record FindValue would return at local time t: controls
     // first, then properties; null when neither has the name.

@@ -487,7 +487,14 @@ TChunkContext TSmartY3dLoader::ReadPicture(TStream& stream, const TChunkHeader& 
         }
         image->Allocate(pixels, width, uint8_t(channels == 4 ? ifFour : ifThree), ctUInt8, 1, height);
     } else {
-        image->LoadFromFile(FileNamePart(info.Name));
+        const std::string name = FileNamePart(info.Name);
+        try {
+            image->LoadFromFile(name);
+        } catch (Exception& e) {
+            // The decoders say what is wrong, this says with which picture.
+            if (e.Message().find(name) == std::string::npos) e.AddContext(name + ": ");
+            throw;
+        }
     }
     image->SetTagA(info.Id);
     image->Name = info.Name;

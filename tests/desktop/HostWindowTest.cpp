@@ -3,6 +3,7 @@
 // quietly (status 0, nothing on standard error) when the host takes the
 // window away or sends SIGTERM, at any moment, start-up included.
 #include "tests/desktop/DesktopTestSupport.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -33,13 +34,24 @@ protected:
 };
 
 TEST_F(HostWindow, TheDemoIsSilentWithoutButtonAndFollowsTheHostsSize) {
+    // A demo of one flat colour with the soundtrack, so that the button is
+    // the only thing in its corner that differs from the middle.
+    TempDir data;
+    WriteFileText(data.File("zumbrix.xml"),
+                  "<demo><resources location=\"file:\"><mp3 value=\"music.mp3\"/></resources>\n"
+                  "<effect name=\"flat\" class=\"TFade\"><control name=\"color\" kind=\"color\">"
+                  "<key time=\"0\" value=\"200 60 30 255\"/></control></effect>\n"
+                  "<part name=\"flat\" start=\"0\" stop=\"117\"/></demo>\n");
+    WriteFileBytes(data.File("music.mp3"),
+                   ReadFileBytes(std::string(ZUMBRIX_BINARY_DIR) + "/content/music.mp3"));
     // Its own window first, for contrast: there it has sound and the button.
     for (bool hosted : {false, true}) {
         SCOPED_TRACE(hosted ? "in a host window" : "in its own window");
         TXWindow host = hosted ? x.CreateWindow(200, 150) : 0;
         TProcess z(ZUMBRIX_PATH,
-                   hosted ? std::vector<std::string>{"--window-id", std::to_string(host)}
-                          : std::vector<std::string>{"--window", "200x150"},
+                   hosted
+                       ? std::vector<std::string>{"--window-id", std::to_string(host), "--data", data.Path()}
+                       : std::vector<std::string>{"--window", "200x150", "--data", data.Path()},
                    kEnv);
         TXWindow shown = host;
         if (!hosted) WaitUntil(30, [&] { return (shown = x.FindMapped("Zumbrix from Tombrel")) != 0; });
