@@ -72,6 +72,13 @@ int32_t UnitsOfSetup(TCombinerSetup setup) {
     }
 }
 
+int32_t ShadowUnitOfSetup(TCombinerSetup setup) {
+    // The bump program gives the fixed coordinate sets no generation; it
+    // writes the shadow map's coordinates as set 4 itself, for unit 5.
+    if (setup == suBump || setup == suBumpWithDiffuseTexture) return kBumpShadowUnit;
+    return UnitsOfSetup(setup) + 1;
+}
+
 std::vector<Ts3dPassStage> PlannedStages(const Ts3dMaterial& material) {
     Ts3dPass pass;
     WritePass(material, pass);
@@ -85,6 +92,10 @@ void Ts3dNV2xMaterialHandler::Create(Ts3dScene* scene) {
     if (!BumpProgram) return; // no vertex programs on this device
     BumpProgram->LoadFromFile(kBumpProgramFile);
     BumpProgram->SetVector(18, 0.5f, 1.0f, 2.0f, 0.0f);
+    // The texture matrix of the shadow map's unit (unit 5, the program's
+    // coordinate set 4): the program projects world positions through it, as
+    // eye-linear generation and that matrix do without a program.
+    BumpProgram->TrackMatrix(kBumpShadowMatrix, mkTexture4, 0);
 }
 
 void Ts3dNV2xMaterialHandler::PrepareMaterial() {
@@ -160,7 +171,7 @@ void Ts3dNV2xMaterialHandler::BeginPass(int32_t p) {
         // In a shadow-casting light's passes the shadow map goes on the unit
         // after the set-up's own, and multiplies the final colour.
         if (setup_ != suNone && Scene->ShadowLight) {
-            const int32_t unit = UnitsOfSetup(setup_) + 1;
+            const int32_t unit = ShadowUnitOfSetup(setup_);
             if (Scene->BindShadowMap(unit)) {
                 MultiplyByShadow(setup_, unit);
                 shadowed_ = true;

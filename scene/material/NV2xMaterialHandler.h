@@ -33,6 +33,13 @@ TCombinerSetup SetupOfPass(const Ts3dPass& pass, uint8_t blendKind);
 // The number of texture units a set-up binds (units 1 to n); during a
 // shadow-casting light's passes the shadow map goes on unit n + 1.
 int32_t UnitsOfSetup(TCombinerSetup setup);
+// The unit a set-up reads the shadow map from in a shadow-casting light's
+// passes: the one after its own, or unit 5 for the bump set-ups, whose
+// vertex program writes that unit's coordinates.
+int32_t ShadowUnitOfSetup(TCombinerSetup setup);
+constexpr int32_t kBumpShadowUnit = 5;
+// The bump program's registers that track the shadow unit's texture matrix.
+constexpr int32_t kBumpShadowMatrix = 20;
 // The stages of the one pass the handler plans for a material, without a
 // device: what PrepareMaterial writes.
 std::vector<Ts3dPassStage> PlannedStages(const Ts3dMaterial& material);
