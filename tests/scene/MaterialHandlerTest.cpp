@@ -135,7 +135,7 @@ TEST(MaterialHandler, EverySetupComputesItsFormula) {
                 tex[unit] = {Q(0.2f), Q(0.4f), Q(0.1f), 1};
                 m.ReflectionTexture = Solid(w.Device(), tex[unit]);
             }
-            if (shadowed) tex[UnitsOfSetup(row.setup)] = {Q(kShade), Q(kShade), Q(kShade), 1};
+            if (shadowed) tex[ShadowUnitOfSetup(row.setup) - 1] = {Q(kShade), Q(kShade), Q(kShade), 1};
             scene.ShadowLight = shadowed ? &shadowLight : nullptr;
             // Begin the pass and draw a quad with the colours (and L, H on
             // units 2 and 3).
@@ -154,7 +154,7 @@ TEST(MaterialHandler, EverySetupComputesItsFormula) {
             const uint32_t pixel = w.Gl().Pixel(8, 8);
             handler->EndFrame();
             EXPECT_EQ(handler->LastSetup(), row.setup) << what;
-            EXPECT_EQ(scene.ShadowUnit, shadowed ? UnitsOfSetup(row.setup) + 1 : 0) << what;
+            EXPECT_EQ(scene.ShadowUnit, shadowed ? ShadowUnitOfSetup(row.setup) : 0) << what;
             scene.ReleaseShadowUnit();
 
             CombinerFragment f = {};
