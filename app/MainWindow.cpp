@@ -287,6 +287,12 @@ void TMainWindow::Startup() {
     // 6. The effect registry.
     FillEffectRegistry(registry_);
 
+    // From here start-up may take a while: after half a second the window
+    // shows what is being loaded (not when drawing offline or inside a host).
+    const bool offlineRun = commandLine_.benchmark || !commandLine_.renderDir.empty();
+    progress_ = std::make_unique<TStartupProgress>(window_, kCaption,
+                                                   !offlineRun && !embedded && !saver_->InPreview());
+
     // 7. The data source, then the main script.
     script_ = std::make_unique<TFileXMLParser>();
     OpenData();
@@ -320,12 +326,15 @@ void TMainWindow::Startup() {
     }
     device_->SetOnFrame({&TMainWindow::Follower, this});
     InitOverlay();
+    progress_->SetDevice(device_->GetDevice());
+    const int steps = int(resources ? resources->Items.size() : 0) + int(script_->Effects().size());
 
     // 11-12. Resources by kind, then the collection for the effects. Between
     // two resources a request to end stops the loading.
     if (resources) {
         bool loaded =
-            LoadScriptResources(device_.Get(), *resources, [this](int n, int count, const TResource& r) {
+            LoadScriptResources(device_.Get(), *resources, [&](int n, int count, const TResource& r) {
+                progress_->Step(n, steps, r.Value);
                 if (OnLoadProgress && !OnLoadProgress(n, count, r)) {
                     CloseRequest();
                     return false;
@@ -337,7 +346,7 @@ void TMainWindow::Startup() {
     device_->SetResources(resources);
 
     // 13-14. Effects, then the timeline.
-    AddEffects();
+    AddEffects(steps - int(script_->Effects().size()), steps);
     AddParts();
     if (EndRequested()) return;
 
@@ -347,8 +356,10 @@ void TMainWindow::Startup() {
     device_->GetDevice()->MakeContextCurrent(main.Get());
     // A window inside a foreign one is already shown (Embed); asking SDL to
     // show it would wait for a map that never comes once the host is gone.
+    progress_->Finish();
     if (!saver_->InPreview() && !embedded) SDL_ShowWindow(window_);
     device_->Start();
+    startupSeconds_ = progress_->Elapsed();
     if (commandLine_.start > 0.0) {
         if (IMusicPlayer* player = device_->GetMusicPlayer()) {
             player->SetPosition(commandLine_.start);
@@ -384,8 +395,9 @@ int TMainWindow::ExitCode() const {
     return Application().ErrorCount() > errorsBefore_ ? 1 : 0;
 }
 
-void TMainWindow::AddEffects() {
+void TMainWindow::AddEffects(int before, int steps) {
     for (const std::unique_ptr<TEffect>& entry : script_->Effects()) {
+        if (progress_) progress_->Step(++before, steps, entry->Name);
         for (TRefPtr<IDemoEffect>& effect : registry_.Create(entry->ClassName)) {
             effect->SetName(entry->Name);
             effect->SetProperties(&entry->Properties);

@@ -23,6 +23,7 @@
 #include "app/ResChange.h"
 #include "app/ScreenSaver.h"
 #include "app/ScreenSaverSdl.h"
+#include "app/StartupProgress.h"
 #include "demo/DemoDevice.h"
 #include "demo/DemoEffect.h"
 #include "demo/DemoKeys.h"
@@ -118,6 +119,10 @@ public:
     // Translates an SDL key to the platform's virtual-key code (0: none).
     static int VirtualKey(SDL_Keycode key);
 
+    // Seconds from the end of the mode chooser to the end of start-up (the
+    // first frame follows), 0 before start-up ended.
+    double StartupSeconds() const { return startupSeconds_; }
+
 private:
     void Startup();
     void OpenData();
@@ -128,7 +133,8 @@ private:
     bool CloseWaiting();
     bool CheckDisplay();
     void Fail(const std::string& message);
-    void AddEffects();
+    // Creates and loads the script's effects; `before` steps of `steps` are done.
+    void AddEffects(int before = 0, int steps = 0);
     void AddParts();
     void CreateSdlWindow(const TScreenSaverRequest& request);
     void InitOverlay();
@@ -147,6 +153,8 @@ private:
     TRefPtr<TDemo3dDevice> device_;
     std::unique_ptr<TResChange> resChange_;
     TDemoKeys keys_{kCaption};
+    std::unique_ptr<TStartupProgress> progress_;
+    double startupSeconds_ = 0.0;
     TTrackBar trackBar_;
     std::string startupError_;
     std::string dataSource_;

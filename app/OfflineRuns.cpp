@@ -133,6 +133,7 @@ int TMainWindow::RunBenchmark() {
                                       : 0.5 * (sorted[sorted.size() / 2 - 1] + sorted[sorted.size() / 2]);
     int w = 0, h = 0;
     SDL_GL_GetDrawableSize(window_, &w, &h);
+    std::printf("start-up: %.1f ms, then the first frame %.1f ms\n", startupSeconds_ * 1e3, frameMs[0]);
     std::printf("frames: %zu (%dx%d, fixed step 1/60 s)\n", frameMs.size(), w, h);
     std::printf("mean: %.3f ms\n", sum / double(frameMs.size()));
     std::printf("median: %.3f ms\n", median);
