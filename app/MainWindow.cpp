@@ -298,6 +298,7 @@ void TMainWindow::Startup() {
     OpenData();
     script_->LoadScript("zumbrix.xml");
     if (EndRequested()) return;
+    DebugOutput(Format("start-up: script read at %.1f ms", progress_->Elapsed() * 1e3));
 
     // 8. The data location the script declares.
     TResources* resources = script_->GetResources();
@@ -326,6 +327,7 @@ void TMainWindow::Startup() {
     }
     device_->SetOnFrame({&TMainWindow::Follower, this});
     InitOverlay();
+    DebugOutput(Format("start-up: rendering device and music player at %.1f ms", progress_->Elapsed() * 1e3));
     progress_->SetDevice(device_->GetDevice());
     const int steps = int(resources ? resources->Items.size() : 0) + int(script_->Effects().size());
 
@@ -335,6 +337,8 @@ void TMainWindow::Startup() {
         bool loaded =
             LoadScriptResources(device_.Get(), *resources, [&](int n, int count, const TResource& r) {
                 progress_->Step(n, steps, r.Value);
+                DebugOutput(
+                    Format("start-up: resource %s at %.1f ms", r.Value.c_str(), progress_->Elapsed() * 1e3));
                 if (OnLoadProgress && !OnLoadProgress(n, count, r)) {
                     CloseRequest();
                     return false;
@@ -344,11 +348,13 @@ void TMainWindow::Startup() {
         if (!loaded) return;
     }
     device_->SetResources(resources);
+    DebugOutput(Format("start-up: resources loaded at %.1f ms", progress_->Elapsed() * 1e3));
 
     // 13-14. Effects, then the timeline.
     AddEffects(steps - int(script_->Effects().size()), steps);
     AddParts();
     if (EndRequested()) return;
+    DebugOutput(Format("start-up: effects loaded at %.1f ms", progress_->Elapsed() * 1e3));
 
     // 15-17. Main context current, window shown, playback started.
     TRefPtr<I3dContext> main;
@@ -397,7 +403,11 @@ int TMainWindow::ExitCode() const {
 
 void TMainWindow::AddEffects(int before, int steps) {
     for (const std::unique_ptr<TEffect>& entry : script_->Effects()) {
-        if (progress_) progress_->Step(++before, steps, entry->Name);
+        if (progress_) {
+            progress_->Step(++before, steps, entry->Name);
+            DebugOutput(
+                Format("start-up: effect %s at %.1f ms", entry->Name.c_str(), progress_->Elapsed() * 1e3));
+        }
         for (TRefPtr<IDemoEffect>& effect : registry_.Create(entry->ClassName)) {
             effect->SetName(entry->Name);
             effect->SetProperties(&entry->Properties);
