@@ -7,6 +7,7 @@
 // several runs. The last two lines are the ratios, with their targets.
 #include "data/ZLBArchive.h"
 #include "data/ZLBArchiveWriter.h"
+#include "bench/BenchSupport.h"
 #include "platform/Ticks.h"
 
 #include <algorithm>
@@ -16,20 +17,6 @@
 #include <zlib.h>
 
 namespace {
-
-double Seconds(int64_t ticks) {
-    return double(ticks) / double(QueryPerformanceFrequency());
-}
-
-template <class F> double Best(int runs, F&& body) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        int64_t t0 = QueryPerformanceCounter();
-        body();
-        best = std::min(best, Seconds(QueryPerformanceCounter() - t0));
-    }
-    return best;
-}
 
 // Member contents between text-like (compressible) and noise.
 std::vector<uint8_t> MakeMember(size_t size, unsigned seed) {

@@ -9,6 +9,7 @@
 // most 1.5).
 #include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
 #include "data/FlexibleStream.h"
+#include "bench/BenchSupport.h"
 #include "platform/Ticks.h"
 #include "scene/loader/SmartY3dLoader.h"
 #include "scene/loader/Y3dFile.h"
@@ -30,20 +31,6 @@
 namespace {
 
 std::atomic<long> gAllocations{0};
-
-double Seconds(int64_t ticks) {
-    return double(ticks) / double(QueryPerformanceFrequency());
-}
-
-template <class F> double Best(int runs, F&& body) {
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        int64_t t0 = QueryPerformanceCounter();
-        body();
-        best = std::min(best, Seconds(QueryPerformanceCounter() - t0));
-    }
-    return best;
-}
 
 // A bumpy sheet of (n + 1)^2 vertices as one triangle list.
 TY3dMesh Sheet(int32_t id, int32_t n, int32_t material) {

@@ -7,6 +7,7 @@
 #include "data/3dImage.h"
 #include "data/ZLBArchive.h"
 #include "demo/Mp3Decoder.h"
+#include "bench/BenchSupport.h"
 #include "platform/Ticks.h"
 #include "scene/chunks/NoiceLoader.h"
 #include "tests/support/TestSupport.h"
@@ -17,10 +18,6 @@
 #include <string>
 
 namespace {
-
-double Seconds(int64_t ticks) {
-    return double(ticks) / double(QueryPerformanceFrequency());
-}
 
 bool EndsWith(const std::string& s, const char* end) {
     const size_t n = std::strlen(end);

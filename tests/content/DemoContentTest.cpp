@@ -9,26 +9,17 @@
 
 #include "scene/model/Scene.h"
 #include "tests/content/ContentTestSupport.h"
+#include "tests/support/SharedGlWindow.h"
 
 namespace {
 
 const char* const kScenes[] = {"relief.y3d", "stage.y3d",     "glass.y3d",
                                "chrome.y3d", "clockwork.y3d", "dusk.y3d"};
 
-class DemoContent : public ::testing::Test {
+class DemoContent : public SharedGlWindowTest {
 protected:
-    static void SetUpTestSuite() { window_ = new GlTestWindow(64, 64); }
-    static void TearDownTestSuite() {
-        delete window_;
-        window_ = nullptr;
-    }
-    void SetUp() override {
-        if (!window_->Ok()) GTEST_SKIP() << window_->Error();
-    }
-    static GlTestWindow* window_;
     TContentFolder data_;
 };
-GlTestWindow* DemoContent::window_ = nullptr;
 
 TEST_F(DemoContent, TheSixScenesTogetherShowEverySetUpAndFeature) {
     std::map<std::string, std::string> setups; // set-up -> a scene that shows it

@@ -10,19 +10,12 @@
 #include "scene/math/Matrix.h"
 #include "scene/model/Scene.h"
 #include "tests/content/ContentTestSupport.h"
+#include "tests/support/SharedGlWindow.h"
 
 namespace {
 
-class SceneKitTest : public ::testing::Test {
+class SceneKitTest : public SharedGlWindowTest {
 protected:
-    static void SetUpTestSuite() { window_ = new GlTestWindow(64, 64); }
-    static void TearDownTestSuite() {
-        delete window_;
-        window_ = nullptr;
-    }
-    void SetUp() override {
-        if (!window_->Ok()) GTEST_SKIP() << window_->Error();
-    }
     // Where a node puts a point of its own space at scene time t.
     static V3 Place(Ts3dPositional* node, V3 p, double t) {
         TVector3 r = TMatrix::TransformPoint({p.x, p.y, p.z}, node->GetWorldMatrix(t));
@@ -44,10 +37,8 @@ protected:
         return nullptr;
     }
 
-    static GlTestWindow* window_;
     TContentFolder data_;
 };
-GlTestWindow* SceneKitTest::window_ = nullptr;
 
 TEST_F(SceneKitTest, PosesCamerasInstancesAndTracksLoadAsBuilt) {
     const float black[3] = {0, 0, 0};

@@ -10,21 +10,12 @@
 
 #include "scene/math/Quaternion.h"
 #include "scene/model/Scene.h"
-#include "tests/support/GlTestWindow.h"
+#include "tests/support/SharedGlWindow.h"
 
 namespace {
 
-class SceneLoaderTest : public ::testing::Test {
+class SceneLoaderTest : public SharedGlWindowTest {
 protected:
-    static void SetUpTestSuite() { window_ = new GlTestWindow(64, 64); }
-    static void TearDownTestSuite() {
-        delete window_;
-        window_ = nullptr;
-    }
-    void SetUp() override {
-        if (!window_->Ok()) GTEST_SKIP() << window_->Error();
-    }
-    I3dDevice* Device() { return window_->Device(); }
     std::unique_ptr<TSmartY3dLoader> Load(const TY3dDocument& d) { return LoadBytes(Device(), WriteY3d(d)); }
     // The message Load raises for these bytes ("" when it loads).
     std::string LoadError(const std::vector<uint8_t>& bytes) {
@@ -36,10 +27,8 @@ protected:
         return "";
     }
 
-    static GlTestWindow* window_;
     TSceneDataFolder data_;
 };
-GlTestWindow* SceneLoaderTest::window_ = nullptr;
 
 // Offset of chunk number `skip` of `kind` (its header), children included.
 size_t ChunkOffset(const std::vector<uint8_t>& file, uint32_t kind, int skip = 0) {
