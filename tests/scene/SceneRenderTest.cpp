@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "scene/material/NV2xMaterialHandler.h"
 #include "tests/scene/SceneScenes.h"
 
 namespace {
@@ -50,6 +51,16 @@ bool HitsBox(const float a[3], const float b[3], float h, const float centre[3] 
     }
     return t0 <= t1;
 }
+
+// A handler that selects unit 3's texture matrix while it prepares a
+// material, as it may inside the scene's attribute push.
+class TMatrixTouchingHandler : public Ts3dNV2xMaterialHandler {
+public:
+    void PrepareMaterial() override {
+        Ts3dNV2xMaterialHandler::PrepareMaterial();
+        Scene->Context()->LoadIdentity(mkTexture2);
+    }
+};
 
 } // namespace
 
@@ -317,4 +328,31 @@ TEST(SceneRender, ScenesWithoutLightsOrMaterials) {
     scene->ShadowMapSize = 1 << 30;
     w.Shot(scene);
     EXPECT_EQ(scene->ShadowLights.Items(0)->ShadowTarget->GetWidth(), 2048);
+}
+
+// Preparing materials inside an attribute push and pop leaves the context's
+// record of the matrix mode and texture unit as GL has them afterwards, so a
+// model-view load lands on the model-view stack.
+TEST(SceneRender, PreparedMaterialsLeaveTheContextsRecordTrue) {
+    TSceneFolder folder;
+    folder.Save(TShadowScene().Build(), "shadow.y3d");
+    TSceneWindow w(64, 48, folder);
+    NEED(w);
+    Ts3dScene* scene = w.Load("shadow.y3d");
+    scene->MaterialHandler = std::make_unique<TMatrixTouchingHandler>();
+    scene->MaterialHandler->Create(scene);
+    T3dOpenglContext* c = w.Gl().GLContext();
+    c->LoadIdentity(mkModelview);
+    scene->Prepare();
+    GLint unit = 0, mode = 0;
+    GL.glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &unit);
+    GL.glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(int(unit - GL_TEXTURE0_ARB) + 1, c->GetCurrentUnit());
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_EQ(c->GetMatrixMode(), mkModelview);
+    c->TranslateMatrix(mkModelview, 1, 2, 3);
+    float m[16];
+    GL.glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(m[12], 1.0f);
+    EXPECT_EQ(m[14], 3.0f);
 }
