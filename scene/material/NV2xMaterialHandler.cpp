@@ -143,6 +143,12 @@ void Ts3dNV2xMaterialHandler::BeginPass(int32_t p) {
         setup_ = SetupOfPass(m->Passes[size_t(p)], m->BlendKind);
         // Without combiners (neither the driver's nor ours) no set-up exists.
         if (!Usable(GLFlags.RegisterCombiners) || !GL.glCombinerInputNV) setup_ = suNone;
+        // A shadow map moving to another unit leaves its old one before the
+        // set-up binds its own textures: released afterwards, it would take
+        // away the texture and coordinate generation the set-up just put on
+        // that unit (the floor's shadow unit 2 is the bump set-ups' cube map).
+        if (setup_ != suNone && Scene->ShadowLight && Scene->ShadowUnit != ShadowUnitOfSetup(setup_))
+            Scene->ReleaseShadowUnit();
         switch (setup_) {
         case suPlainOpaque:
             SetupPlainOpaque(c);

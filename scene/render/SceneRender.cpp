@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
 #include "scene/render/SceneRenderSupport.h"
 
 namespace {
@@ -90,10 +91,16 @@ int32_t Ts3dScene::MaterialOrder(const Ts3dObject* object) const {
 }
 
 void Ts3dScene::PrepareMaterial(Ts3dMaterial* material) {
+    // The attribute stack brings back GL's matrix mode and active texture
+    // unit; the context's record of them must come back with them, or its
+    // next matrix or texture call lands on another stack or unit.
+    T3dOpenglContext* gl = dynamic_cast<T3dOpenglContext*>(Context());
+    const T3dGLStateCache saved = gl ? gl->StateCache() : T3dGLStateCache();
     GL.glPushAttrib(0xFFFFF);
     MaterialHandler->Material = material;
     MaterialHandler->PrepareMaterial();
     GL.glPopAttrib();
+    if (gl) gl->StateCache() = saved;
 }
 
 void Ts3dScene::UpdateFrameWorlds() {

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "scene/material/NV2xMaterialHandler.h"
 #include "tests/scene/SceneScenes.h"
 
 namespace {
@@ -34,10 +35,12 @@ struct TProjector {
     }
 };
 
-// Whether the segment a-b passes through the box centred on (0, 1, 0) of
-// half size h.
-bool HitsBox(const float a[3], const float b[3], float h) {
-    const float lo[3] = {-h, 1 - h, -h}, hi[3] = {h, 1 + h, h};
+// Whether the segment a-b passes through the box centred on `centre` (by
+// default (0, 1, 0)) of half size h.
+const float kBoxCentre[3] = {0, 1, 0};
+bool HitsBox(const float a[3], const float b[3], float h, const float centre[3] = kBoxCentre) {
+    const float lo[3] = {centre[0] - h, centre[1] - h, centre[2] - h},
+                hi[3] = {centre[0] + h, centre[1] + h, centre[2] + h};
     float t0 = 0, t1 = 1;
     for (int i = 0; i < 3; i++) {
         const float d = b[i] - a[i];
@@ -48,6 +51,16 @@ bool HitsBox(const float a[3], const float b[3], float h) {
     }
     return t0 <= t1;
 }
+
+// A handler that selects unit 3's texture matrix while it prepares a
+// material, as it may inside the scene's attribute push.
+class TMatrixTouchingHandler : public Ts3dNV2xMaterialHandler {
+public:
+    void PrepareMaterial() override {
+        Ts3dNV2xMaterialHandler::PrepareMaterial();
+        Scene->Context()->LoadIdentity(mkTexture2);
+    }
+};
 
 } // namespace
 
@@ -86,6 +99,50 @@ TEST(SceneRender, ShadowFallsExactlyWhereTheBoxHidesTheFloor) {
         }
     EXPECT_GT(inShadow, 30);
     EXPECT_GT(outside, 300);
+}
+
+// A bump-mapped box, with a diffuse texture and without, drawn after a
+// diffuse-textured floor under a shadow-casting light: its top looks as it
+// does without shadows, except where the small box above hides it from the
+// light; there it is dark.
+TEST(SceneRender, BumpMaterialsShowTheShadowWhereTheLightIsHidden) {
+    using S = TBumpShadowScene;
+    const float blocker = S::kBlockerSize / 2;
+    for (bool diffuseTexture : {true, false}) {
+        TSceneFolder folder;
+        folder.Save(S().Build(diffuseTexture), "bump.y3d");
+        TSceneWindow w(kW, kH, folder);
+        NEED(w);
+        Ts3dScene* scene = w.Load("bump.y3d");
+        const RgbaPicture shadowed = w.Shot(scene);
+        ASSERT_EQ(scene->ShadowLights.Count(), 1);
+        const TProjector projector(scene, w.Gl().Context());
+        scene->ReleaseShadowMaps();
+        scene->ShadowsEnabled = false;
+        const RgbaPicture plain = w.Shot(scene);
+        int32_t inShadow = 0, lit = 0, litAlike = 0;
+        for (float x = -0.85f; x <= 0.85f; x += 0.05f)
+            for (float z = -0.85f; z <= 0.85f; z += 0.05f) {
+                const float p[3] = {x, 2, z};
+                int32_t px, py;
+                if (!projector.Pixel(x, 2, z, px, py) || HitsBox(p, S::kEye, blocker + 0.2f, S::kBlocker))
+                    continue;
+                const double before = Brightness(plain, px, py), seen = Brightness(shadowed, px, py);
+                ASSERT_GT(before, 60) << "the top is dark without shadows at " << x << ", " << z;
+                if (HitsBox(p, S::kLight, blocker - 0.1f, S::kBlocker)) {
+                    inShadow++;
+                    EXPECT_LT(seen, before * 0.25) << diffuseTexture << ": no shadow at " << x << ", " << z;
+                } else if (!HitsBox(p, S::kLight, blocker + 0.2f, S::kBlocker)) {
+                    lit++;
+                    litAlike += std::fabs(seen - before) <= 6.0;
+                }
+            }
+        EXPECT_GT(inShadow, 30) << diffuseTexture;
+        EXPECT_GT(lit, 200) << diffuseTexture;
+        // Lit points look as they do without shadows (a few texels of the
+        // coarse map may darken one).
+        EXPECT_GE(litAlike, lit * 97 / 100) << diffuseTexture;
+    }
 }
 
 // The bump-mapped quad shows its normal map's ridges, brighter where they
@@ -271,4 +328,31 @@ TEST(SceneRender, ScenesWithoutLightsOrMaterials) {
     scene->ShadowMapSize = 1 << 30;
     w.Shot(scene);
     EXPECT_EQ(scene->ShadowLights.Items(0)->ShadowTarget->GetWidth(), 2048);
+}
+
+// Preparing materials inside an attribute push and pop leaves the context's
+// record of the matrix mode and texture unit as GL has them afterwards, so a
+// model-view load lands on the model-view stack.
+TEST(SceneRender, PreparedMaterialsLeaveTheContextsRecordTrue) {
+    TSceneFolder folder;
+    folder.Save(TShadowScene().Build(), "shadow.y3d");
+    TSceneWindow w(64, 48, folder);
+    NEED(w);
+    Ts3dScene* scene = w.Load("shadow.y3d");
+    scene->MaterialHandler = std::make_unique<TMatrixTouchingHandler>();
+    scene->MaterialHandler->Create(scene);
+    T3dOpenglContext* c = w.Gl().GLContext();
+    c->LoadIdentity(mkModelview);
+    scene->Prepare();
+    GLint unit = 0, mode = 0;
+    GL.glGetIntegerv(GL_ACTIVE_TEXTURE_ARB, &unit);
+    GL.glGetIntegerv(GL_MATRIX_MODE, &mode);
+    EXPECT_EQ(int(unit - GL_TEXTURE0_ARB) + 1, c->GetCurrentUnit());
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_EQ(c->GetMatrixMode(), mkModelview);
+    c->TranslateMatrix(mkModelview, 1, 2, 3);
+    float m[16];
+    GL.glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    EXPECT_EQ(m[12], 1.0f);
+    EXPECT_EQ(m[14], 3.0f);
 }

@@ -19,6 +19,26 @@ TY3dDocument TShadowScene::Build(bool refracting, float cone) const {
     return b.Doc;
 }
 
+TY3dDocument TBumpShadowScene::Build(bool diffuseTexture) const {
+    TSceneBuilder b;
+    TY3dMaterial floor = ColourMaterial(1, 1, 1);
+    floor.Maps.push_back({mtDiffuse, b.AddPicture(4, 4, [](int32_t, int32_t) { return 0xA0A0A0u; }), 1.0f});
+    TY3dMaterial bumpy = ColourMaterial(0.8f, 0.8f, 0.8f, 1.0f, 0.3f);
+    bumpy.Maps.push_back({mtBump, b.AddPicture(4, 4, [](int32_t, int32_t) { return 0x808080u; }), 1.0f});
+    if (diffuseTexture)
+        bumpy.Maps.push_back(
+            {mtDiffuse, b.AddPicture(4, 4, [](int32_t, int32_t) { return 0xE0C0A0u; }), 1.0f});
+    const int32_t materials[3] = {b.AddMaterial(floor), b.AddMaterial(bumpy),
+                                  b.AddMaterial(ColourMaterial(0.2f, 0.4f, 0.9f))};
+    const float floorAt[3] = {0, 0, 0}, boxAt[3] = {0, 1, 0}, top[3] = {0, 2, 0};
+    b.AddMesh(PlaneMesh(20, 20, 40, materials[0]), floorAt, kFloorTurn);
+    b.AddMesh(BoxMesh(2, materials[1]), boxAt);
+    b.AddMesh(BoxMesh(kBlockerSize, materials[2]), kBlocker);
+    b.AddCamera(kEye, top, 60);
+    b.AddLight(kLight, floorAt, 70, true);
+    return b.Doc;
+}
+
 TY3dDocument MaterialScene(bool redInFront) {
     TSceneBuilder b;
     TY3dMaterial bumpy = ColourMaterial(0.6f, 0.6f, 0.6f, 1.0f, 0.3f);
