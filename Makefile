@@ -39,7 +39,7 @@ bench: build
 	bash scripts/run-benchmarks $(BUILD)
 
 fuzz: build-asan
-	xvfb-run -a -s "-screen 0 1280x1024x24" nice -n 19 bash scripts/run-fuzzers --campaign $(ASAN_BUILD) $(FUZZ_SECONDS)
+	xvfb-run -a -s "-screen 0 1280x1024x24" env FUZZ_TARGETS="$(FUZZ_TARGETS)" nice -n 19 bash scripts/run-fuzzers --campaign $(ASAN_BUILD) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
