@@ -8,6 +8,7 @@
 #include "app/ModeChooser.h"
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
+#include "demo/ScriptTimeline.h"
 #include "platform/DebugSink.h"
 #include "platform/Format.h"
 #include "platform/QuietStandardError.h"
@@ -352,7 +353,7 @@ void TMainWindow::Startup() {
 
     // 13-14. Effects, then the timeline.
     AddEffects(steps - int(script_->Effects().size()), steps);
-    AddParts();
+    AddScriptParts(*device_, *script_);
     if (EndRequested()) return;
     DebugOutput(Format("start-up: effects loaded at %.1f ms", progress_->Elapsed() * 1e3));
 
@@ -408,36 +409,7 @@ void TMainWindow::AddEffects(int before, int steps) {
             DebugOutput(
                 Format("start-up: effect %s at %.1f ms", entry->Name.c_str(), progress_->Elapsed() * 1e3));
         }
-        for (TRefPtr<IDemoEffect>& effect : registry_.Create(entry->ClassName)) {
-            effect->SetName(entry->Name);
-            effect->SetProperties(&entry->Properties);
-            effect->SetControls(&entry->Controls);
-            device_->AddEffect(effect.Get());
-            try {
-                effect->Load();
-            } catch (Exception& e) {
-                // What the effect could not load says what is wrong; the
-                // script file it is written in says where to mend it.
-                if (!entry->File.empty() && e.Message().find(entry->File) == std::string::npos)
-                    e.AddContext(entry->File + ": ");
-                throw;
-            }
-        }
-    }
-}
-
-void TMainWindow::AddParts() {
-    for (const std::unique_ptr<TPart>& entry : script_->Parts()) {
-        IDemoEffect* effect = device_->FindEffect(entry->Name);
-        if (!effect) {
-            // A part naming an effect the script does not define (or one of
-            // a class this program lacks) has nothing to draw: left out.
-            DebugOutput(Format("The part %s names no effect; skipped", entry->Name.c_str()));
-            continue;
-        }
-        TRefPtr<TDemoPart> part(new TDemoPart());
-        part->SetEffect(effect);
-        device_->AddPart(part.Get(), entry->Prepare, entry->Start, entry->Stop, entry->Unprepare);
+        AddScriptEffect(registry_, *device_, *entry);
     }
 }
 

@@ -135,7 +135,6 @@ private:
     void Fail(const std::string& message);
     // Creates and loads the script's effects; `before` steps of `steps` are done.
     void AddEffects(int before = 0, int steps = 0);
-    void AddParts();
     void CreateSdlWindow(const TScreenSaverRequest& request);
     void InitOverlay();
     void DrawOverlay();

@@ -7,6 +7,7 @@
 #include "demo/Console.h"
 #include "data/FlexibleStream.h"
 #include "demo/Fade.h"
+#include "demo/ScriptTimeline.h"
 #include "script/FileXMLParser.h"
 
 #include <gtest/gtest.h>
@@ -28,18 +29,8 @@ struct ScriptedDemo {
         script.LoadScriptText("test.xml", text);
         FillEffectRegistry(registry);
         for (const auto& entry : script.Effects())
-            for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
-                effect->SetName(entry->Name);
-                effect->SetProperties(&entry->Properties);
-                effect->SetControls(&entry->Controls);
-                device->AddEffect(effect.Get());
-                effect->Load();
-            }
-        for (const auto& part : script.Parts()) {
-            TRefPtr<TDemoPart> p(new TDemoPart());
-            p->SetEffect(device->FindEffect(part->Name));
-            device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
-        }
+            AddScriptEffect(registry, *device, *entry);
+        AddScriptParts(*device, script);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "demo/DemoEffect.h"
 #include "demo/DemoKeys.h"
 #include "demo/DemoParts.h"
+#include "demo/ScriptTimeline.h"
 #include "script/FileXMLParser.h"
 #include "tests/scene/SceneScenes.h"
 
@@ -69,18 +70,8 @@ void AddScript(TDemo3dDevice* device, TFileXMLParser& script) {
     TEffectRegistry registry;
     FillEffectRegistry(registry);
     for (const auto& entry : script.Effects())
-        for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
-            effect->SetName(entry->Name);
-            effect->SetProperties(&entry->Properties);
-            effect->SetControls(&entry->Controls);
-            device->AddEffect(effect.Get());
-            effect->Load();
-        }
-    for (const auto& part : script.Parts()) {
-        TRefPtr<TDemoPart> p(new TDemoPart());
-        p->SetEffect(device->FindEffect(part->Name));
-        device->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
-    }
+        AddScriptEffect(registry, *device, *entry);
+    AddScriptParts(*device, script);
 }
 
 TEST(Allocations, SteadyStateFramesAllocateNothing) {

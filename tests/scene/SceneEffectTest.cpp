@@ -6,6 +6,7 @@
 
 #include "data/FlexibleStream.h"
 #include "demo/SceneEffect.h"
+#include "demo/ScriptTimeline.h"
 #include "script/FileXMLParser.h"
 #include "tests/scene/SceneScenes.h"
 
@@ -33,19 +34,9 @@ struct TPlayingScript {
         script.LoadScriptText("scene.xml", text);
         FillEffectRegistry(registry);
         for (const auto& entry : script.Effects())
-            for (TRefPtr<IDemoEffect>& effect : registry.Create(entry->ClassName)) {
-                effect->SetName(entry->Name);
-                effect->SetProperties(&entry->Properties);
-                effect->SetControls(&entry->Controls);
-                window.Device()->AddEffect(effect.Get());
-                effect->Load();
+            for (TRefPtr<IDemoEffect>& effect : AddScriptEffect(registry, *window.Device(), *entry))
                 effects.push_back(effect);
-            }
-        for (const auto& part : script.Parts()) {
-            TRefPtr<TDemoPart> p(new TDemoPart());
-            p->SetEffect(window.Device()->FindEffect(part->Name));
-            window.Device()->AddPart(p.Get(), part->Prepare, part->Start, part->Stop, part->Unprepare);
-        }
+        AddScriptParts(*window.Device(), script);
         window.Device()->SetOnOverlay({&TPlayingScript::Grab, this});
     }
     static void Grab(void* self, IDemo3dDevice*) {
