@@ -64,6 +64,10 @@ public:
                         static_cast<long long>(Remaining())));
         element.Name.resize(size_t(length));
         if (length > 0) Bytes(element.Name.data(), length);
+        // Names are text and picture names become file names: a zero byte in
+        // a damaged name ends it, as it would end a file name, rather than
+        // hiding everything a message says after the name.
+        element.Name.resize(std::strlen(element.Name.c_str()));
         if (element.RefId < 0) element.RefId = element.Id;
     }
 

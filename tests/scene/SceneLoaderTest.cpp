@@ -373,6 +373,11 @@ TEST_F(SceneLoaderTest, MissingReferencedPictureNamesIt) {
     auto loader = LoadBytes(Device(), WriteY3d(d));
     ASSERT_EQ(loader->Images.size(), 1u);
     EXPECT_EQ(loader->Images[0]->GetUInt8(0, 0, 0, 0), 30);
+    // A damaged name with zero bytes in it ends at the first, so that the
+    // message still says what is wrong after the name.
+    d.Pictures[0].Header.Name = std::string("pic.tga\0\0x", 10);
+    error = LoadError(WriteY3d(d));
+    EXPECT_EQ(error, "test.y3d: Couldn't open the file named pic.tga");
 }
 
 } // namespace
