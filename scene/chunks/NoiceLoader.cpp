@@ -66,6 +66,12 @@ void TNoiceLoader::LoadStream(TStream& stream) {
 bool TNoiceLoader::ReadChunk(TStream& stream, int64_t streamSize, int64_t limit, TChunkContext context,
                              int depth) {
     const int64_t start = stream.GetPosition();
+    // Still the stream's read error, but saying where: a parent that claims
+    // more than the file holds lets its children's headers run off the end.
+    if (streamSize - start < kChunkHeaderSize)
+        throw EReadError(
+            Format("Stream read error: the file ends inside the header of a chunk at offset %lld",
+                   static_cast<long long>(start)));
     TChunkHeader header = ReadChunkHeader(stream);
     if (header.totalSize == 0) return false;
     if (header.totalSize < kChunkHeaderSize)

@@ -492,6 +492,8 @@ TChunkContext TSmartY3dLoader::ReadPicture(TStream& stream, const TChunkHeader& 
         image->Allocate(pixels, width, uint8_t(channels == 4 ? ifFour : ifThree), ctUInt8, 1, height);
     } else {
         const std::string name = FileNamePart(info.Name);
+        if (name.empty())
+            data.Fail(Format("its picture is neither embedded nor named (\"%s\")", info.Name.c_str()));
         try {
             image->LoadFromFile(name);
         } catch (Exception& e) {

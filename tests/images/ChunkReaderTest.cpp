@@ -148,6 +148,15 @@ TEST(ChunkReader, BadSizesAreClearErrors) {
     EXPECT_THROW(r.Load(parent), EChunkError);
     // A handler whose data runs past the end raises the stream's read error.
     EXPECT_THROW(r.Load(Cut(TChunkBuilder::Chunk("MTRL", 0x0101, 30, {}, 25), 45)), EReadError);
+    // So does a child header cut by the end of the file, saying where.
+    auto cutChild = TChunkBuilder::Chunk("MTRL", 0x0101, 2, {}, 20 + 2 + 25);
+    cutChild.insert(cutChild.end(), 10, 0);
+    try {
+        r.Load(cutChild);
+        ADD_FAILURE() << "no error";
+    } catch (const EReadError& e) {
+        EXPECT_STREQ(e.what(), "Stream read error: the file ends inside the header of a chunk at offset 22");
+    }
 }
 
 TEST(ChunkReader, DeepNestingIsBounded) {

@@ -328,6 +328,12 @@ TEST_F(SceneLoaderTest, RefusesDamagedFiles) {
          "a 5000 x 4 picture"},
         {"picture of one byte per pixel", [&](auto& f) { Poke32(f, pictureSize + 8, 1); },
          "1 bytes per pixel"},
+        {"picture neither embedded nor named",
+         [&](auto& f) {
+             Poke32(f, pictureSize - 4, 0); // not embedded, and its name "C:\maps\rgb.tg\" names no file
+             f[pictureSize - 5] = '\\';
+         },
+         "neither embedded nor named"},
         {"old node version", [&](auto& f) { Poke32(f, ChunkOffset(f, kChunkNode) + 8, kVersion11); },
          "prs version prior 2.01 no longer supported"},
         {"parent loop",
