@@ -256,6 +256,17 @@ void Ts3dNV2xMaterialHandler::SetupDiffuseWithReflection(I3dContext* c) {
     FinalAlpha(Alpha(GL_SPARE0_NV));
 }
 
+// The units both bump set-ups share: unit 1 the material's normal map, units
+// 2 and 3 the normalisation cube map (for L and H); no coordinate generation
+// on them, the bump program writes their coordinates.
+void Ts3dNV2xMaterialHandler::BindBumpUnits(I3dContext* c) {
+    c->SetTexture(1, Material->BumpTexture.Get());
+    c->SetTexture(2, Scene->NormalizationCubeMap.Get());
+    c->SetTexture(3, Scene->NormalizationCubeMap.Get());
+    for (int32_t unit = 1; unit <= 3; unit++)
+        NoGeneration(c, unit);
+}
+
 // Unit 1 = normal map, units 2 and 3 = the normalisation cube map fed with
 // the tangent-space light vector L and half-angle vector H by the bump
 // program. Stage 0: spare0 = N.L, spare1 = N.H; stage 1: spare0 x diffuse;
@@ -266,11 +277,7 @@ void Ts3dNV2xMaterialHandler::SetupBump(I3dContext* c) {
     const Ts3dLight* light = Scene->CurrentLight;
     const TColor4 lightDiffuse = light ? light->Diffuse : TColors::White;
     const TColor4 lightSpecular = light ? light->Specular : TColors::White;
-    c->SetTexture(1, m->BumpTexture.Get());
-    c->SetTexture(2, Scene->NormalizationCubeMap.Get());
-    c->SetTexture(3, Scene->NormalizationCubeMap.Get());
-    for (int32_t unit = 1; unit <= 3; unit++)
-        NoGeneration(c, unit);
+    BindBumpUnits(c);
     StageCount(4);
     TColor4 diffuse = TColors::Modulate(m->DiffuseColor, lightDiffuse);
     diffuse.a = m->DiffuseAmount;
@@ -302,12 +309,9 @@ void Ts3dNV2xMaterialHandler::SetupBumpWithDiffuseTexture(I3dContext* c) {
     const Ts3dLight* light = Scene->CurrentLight;
     const TColor4 lightDiffuse = light ? light->Diffuse : TColors::White;
     const TColor4 lightSpecular = light ? light->Specular : TColors::White;
-    c->SetTexture(1, m->BumpTexture.Get());
-    c->SetTexture(2, Scene->NormalizationCubeMap.Get());
-    c->SetTexture(3, Scene->NormalizationCubeMap.Get());
+    BindBumpUnits(c);
     c->SetTexture(4, m->DiffuseTexture.Get());
-    for (int32_t unit = 1; unit <= 4; unit++)
-        NoGeneration(c, unit);
+    NoGeneration(c, 4);
     PerStageConstants(true);
     StageConstants = true;
     StageCount(5);

@@ -79,6 +79,7 @@ private:
     void SetupDiffuseTexture(I3dContext* c);
     void SetupReflection(I3dContext* c);
     void SetupDiffuseWithReflection(I3dContext* c);
+    void BindBumpUnits(I3dContext* c);
     void SetupBump(I3dContext* c);
     void SetupBumpWithDiffuseTexture(I3dContext* c);
     // Rewrites the end of the set-up so that its final colour is multiplied
