@@ -398,13 +398,26 @@ void T3dImage::MakeNormalMap(IFlexibleImage* heights, float scale) {
         heights = copy.Get();
     }
     const int32_t w = heights->GetWidth(), h = heights->GetHeight();
+    // The height of each byte value, and the first byte of each row: the
+    // heights are read straight from memory (as GetUInt8 reads them) rather
+    // than through a virtual call per sample.
+    float height[256];
+    for (int i = 0; i < 256; i++)
+        height[i] = static_cast<float>(i) / 255.0f * scale;
+    auto* flexible = dynamic_cast<TFlexibleImage*>(heights);
+    const uint8_t* bytes = flexible ? static_cast<const uint8_t*>(flexible->GetData()) : nullptr;
+    const size_t components = flexible ? static_cast<size_t>(flexible->Components()) : 1;
+    auto sample = [&](int32_t x, int32_t y) -> float {
+        if (bytes) return height[bytes[(static_cast<size_t>(y) * static_cast<size_t>(w) + x) * components]];
+        return height[heights->GetUInt8(x, y, 0, 0)];
+    };
     Allocate(nullptr, w, ifThree, ctFloat32, 1, h);
     float* out = static_cast<float*>(data_);
     for (int32_t y = 0; y < h; y++)
         for (int32_t x = 0; x < w; x++) {
-            float a = heights->GetUInt8(x, y, 0, 0) / 255.0f * scale;
-            float b = heights->GetUInt8((w - 1) & (x + 1), y, 0, 0) / 255.0f * scale;
-            float c = heights->GetUInt8(x, (h - 1) & (y + 1), 0, 0) / 255.0f * scale;
+            float a = sample(x, y);
+            float b = sample((w - 1) & (x + 1), y);
+            float c = sample(x, (h - 1) & (y + 1));
             float ux = 0, uy = 1, uz = c - a;
             float vx = 1, vy = 0, vz = a - b;
             Normalize(ux, uy, uz);

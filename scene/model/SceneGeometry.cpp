@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "Mirel3d/Mirel3dBase/T3dValueList.h"
 #include "scene/geometry/GeomStuff.h"
@@ -68,16 +69,37 @@ void Ts3dGeometryDef::Build() {
     const uint8_t* positionData = static_cast<const uint8_t*>(positions->ElementAddress(0));
     const ptrdiff_t stride = positions->GetStride();
     const uint32_t* index = indexCount > 0 ? indices->IndexAddress(0) : nullptr;
+    auto positionOf = [&](uint32_t v) -> const TVector3& {
+        return *reinterpret_cast<const TVector3*>(positionData + stride * v);
+    };
+
+    // The distinct vertices each group references, each listed once (a
+    // group's indices name most vertices several times; the bounds need each
+    // only once): group i's are referenced[firsts[i] .. firsts[i + 1]).
     // Index ranges and vertex numbers outside the buffers are skipped: the
     // loader refuses such files, but geometry built by code is not checked.
-    auto forEachVertex = [&](const T3dFaceGroup& g, auto&& visit) {
-        int64_t first = std::max<int64_t>(g.FirstIndex, 0);
-        int64_t last = std::min<int64_t>(int64_t(g.FirstIndex) + g.IndexCount, indexCount);
-        for (int64_t i = first; i < last; i++) {
-            uint32_t v = index[i];
-            if (v < uint32_t(vertexCount))
-                visit(*reinterpret_cast<const TVector3*>(positionData + stride * v));
+    std::vector<uint32_t> lastGroup(size_t(vertexCount), 0); // group number + 1 that last listed it
+    std::vector<uint32_t> referenced;
+    referenced.reserve(size_t(std::min<int64_t>(indexCount, int64_t(vertexCount) * std::max(groups, 1))));
+    std::vector<size_t> firsts(size_t(groups) + 1, 0);
+    for (int32_t i = 0; i < groups; i++) {
+        const auto* g = static_cast<const T3dFaceGroup*>(Faces->ElementAddress(i));
+        const int64_t first = std::max<int64_t>(g->FirstIndex, 0);
+        const int64_t last = std::min<int64_t>(int64_t(g->FirstIndex) + g->IndexCount, indexCount);
+        const uint32_t mark = uint32_t(i) + 1;
+        firsts[size_t(i)] = referenced.size();
+        for (int64_t k = first; k < last; k++) {
+            const uint32_t v = index[k];
+            if (v < uint32_t(vertexCount) && lastGroup[v] != mark) {
+                lastGroup[v] = mark;
+                referenced.push_back(v);
+            }
         }
+    }
+    firsts[size_t(groups)] = referenced.size();
+    auto forEachVertex = [&](int32_t group, auto&& visit) {
+        for (size_t k = firsts[size_t(group)]; k < firsts[size_t(group) + 1]; k++)
+            visit(positionOf(referenced[k]));
     };
 
     // Pass 1: the box of every group, and of the whole geometry.
@@ -87,7 +109,7 @@ void Ts3dGeometryDef::Build() {
         auto* g = static_cast<T3dFaceGroup*>(Faces->ElementAddress(i));
         TVector3 lo = {1000000.0f, 1000000.0f, 1000000.0f};
         TVector3 hi = {-1000000.0f, -1000000.0f, -1000000.0f};
-        forEachVertex(*g, [&](const TVector3& p) {
+        forEachVertex(i, [&](const TVector3& p) {
             lo = {std::min(lo.x, p.x), std::min(lo.y, p.y), std::min(lo.z, p.z)};
             hi = {std::max(hi.x, p.x), std::max(hi.y, p.y), std::max(hi.z, p.z)};
         });
@@ -109,7 +131,7 @@ void Ts3dGeometryDef::Build() {
         auto* g = static_cast<T3dFaceGroup*>(Faces->ElementAddress(i));
         const TVector3 center = g->Bounds[kGroupCenter];
         double group2 = 0.0;
-        forEachVertex(*g, [&](const TVector3& p) {
+        forEachVertex(i, [&](const TVector3& p) {
             group2 = std::max(group2, Distance2(p, center));
             radius2 = std::max(radius2, Distance2(p, BoxCenter));
         });

@@ -255,6 +255,18 @@ TEST(ImageGenerators, NormalMapOfSlopes) {
     EXPECT_NEAR(normals->GetFloat32(1, 2, 0, 0), s, 1e-6);
     EXPECT_NEAR(normals->GetFloat32(1, 2, 1, 0), 0.5f, 1e-6);
     EXPECT_NEAR(normals->GetFloat32(1, 2, 2, 0), s, 1e-6);
+    // Only the first component of a picture with several is its height: an
+    // RGB picture whose red equals the grey one gives the same normals.
+    auto colour = NewImage(), colourNormals = NewImage();
+    colour->Allocate(nullptr, 4, ifThree, ctUInt8, 1, 4);
+    for (int y = 0; y < 4; y++)
+        for (int x = 0; x < 4; x++) {
+            colour->SetUInt8(x, y, 0, 0, static_cast<uint8_t>(51 * x));
+            colour->SetUInt8(x, y, 1, 0, static_cast<uint8_t>(200 - 37 * y));
+            colour->SetUInt8(x, y, 2, 0, static_cast<uint8_t>(13 * x * y));
+        }
+    colourNormals->MakeNormalMap(colour.Get(), 5.0f);
+    EXPECT_EQ(std::memcmp(colourNormals->GetData(), normals->GetData(), 4 * 4 * 3 * sizeof(float)), 0);
     // A height image that is the image itself is read before it is replaced.
     heights->MakeNormalMap(heights.Get(), 0.0f);
     EXPECT_FLOAT_EQ(heights->GetFloat32(3, 3, 2, 0), 1.0f);
