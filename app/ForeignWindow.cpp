@@ -182,6 +182,17 @@ bool TForeignChildWindow::Poll() {
     return !gone_;
 }
 
+bool TForeignChildWindow::HostExists() {
+    if (!Poll()) return false;
+    gChecking = true;
+    gXError = false;
+    XWindowAttributes still;
+    const bool exists = XGetWindowAttributes(display_, static_cast<::Window>(parent_), &still) && !gXError;
+    gChecking = false;
+    if (!exists) gone_ = true;
+    return exists;
+}
+
 int TForeignChildWindow::XErrorCount() {
     return gRecorded;
 }

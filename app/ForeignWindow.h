@@ -45,6 +45,10 @@ public:
     bool Poll();
     // The host's window went away after we found it.
     bool HostGone() const { return gone_; }
+    // Like Poll, but also asks the X server whether the host's window still
+    // exists (a round trip): for a failure that its end may have caused, such
+    // as a GL error while drawing, before the destroy event has reached us.
+    bool HostExists();
     // X errors recorded (not reported) since the first child was made.
     static int XErrorCount();
 

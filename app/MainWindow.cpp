@@ -176,7 +176,7 @@ bool TMainWindow::Create() {
 
         Startup();
     } catch (const std::exception& e) {
-        if ((foreignWindow_ && !foreignWindow_->Poll()) || (hostRun_ && TerminationSignal() != 0)) {
+        if ((foreignWindow_ && !foreignWindow_->HostExists()) || (hostRun_ && TerminationSignal() != 0)) {
             // The host took its window away while we started: the normal end
             // of a screen-saver run, not a failure.
             CloseRequest();
@@ -209,6 +209,12 @@ bool TMainWindow::CloseWaiting() {
     for (int i = 0; i < n; i++)
         if (events[i].window.event == SDL_WINDOWEVENT_CLOSE && events[i].window.windowID == ours) return true;
     return false;
+}
+
+bool TMainWindow::HostTookItsWindow() {
+    if (!foreignWindow_ || foreignWindow_->HostExists()) return false;
+    CloseRequest();
+    return true;
 }
 
 bool TMainWindow::EndRequested(bool lookAtEvents) {
@@ -548,6 +554,7 @@ void TMainWindow::Run() {
             try {
                 HandleEvent(event);
             } catch (const std::exception& e) {
+                if (HostTookItsWindow()) break;
                 app.ShowError(e.what());
             }
         }
@@ -556,6 +563,10 @@ void TMainWindow::Run() {
             try {
                 app.Idle();
             } catch (const std::exception& e) {
+                // Drawing fails once the host has destroyed the window drawn
+                // into (the GL driver loses its buffers): the normal end of a
+                // screen-saver run, not an error to report.
+                if (HostTookItsWindow()) break;
                 // The frame stays unfinished; the next idle call draws the next one.
                 app.ShowError(e.what());
             }

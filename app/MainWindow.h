@@ -130,6 +130,9 @@ private:
     // host's window gone or (lookAtEvents) a close request waiting among the
     // events. Makes the close request when so.
     bool EndRequested(bool lookAtEvents = true);
+    // Whether we draw inside a host's window that the host has destroyed;
+    // makes the close request when so.
+    bool HostTookItsWindow();
     bool CloseWaiting();
     bool CheckDisplay();
     void Fail(const std::string& message);
