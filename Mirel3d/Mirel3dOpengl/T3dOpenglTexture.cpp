@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "Mirel3d/Mirel3dOpengl/GLTables.h"
+#include "Mirel3d/Mirel3dOpengl/SoftwareMipChain.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
 
 GLenum TextureTargetOf(T3dTextureKind kind) {
@@ -85,6 +86,28 @@ IFlexibleImage* T3dOpenglTexture::LevelImage(int32_t face, int32_t level) const 
         size_t(level) >= Images[size_t(face)].size())
         return nullptr;
     return Images[size_t(face)][size_t(level)].Get();
+}
+
+bool T3dOpenglTexture::ChainCanBeBuilt() const {
+    const int32_t faces = Kind == tkCubeMap ? 6 : 1;
+    for (int32_t f = 0; f < faces; f++) {
+        IFlexibleImage* image = LevelImage(f, 0);
+        if (!image || !image->GetData() || image->GetFormat() > ifFour || image->GetDepth() != 1 ||
+            (image->GetComponentType() != ctUInt8 && image->GetComponentType() != ctFloat32))
+            return false;
+    }
+    return true;
+}
+
+bool T3dOpenglTexture::LevelsComplete() const {
+    const int32_t faces = Kind == tkCubeMap ? 6 : 1;
+    for (int32_t f = 0; f < faces; f++) {
+        IFlexibleImage* last = MipLevels > 0 ? LevelImage(f, MipLevels - 1) : nullptr;
+        if (!last || last->GetWidth() > 1 || last->GetHeight() > 1) return false;
+        for (int32_t j = 0; j < MipLevels; j++)
+            if (!LevelImage(f, j)) return false;
+    }
+    return true;
 }
 
 void T3dOpenglTexture::ResizeImages(int32_t faces) {
@@ -299,7 +322,15 @@ void T3dOpenglTexture::UploadImages() {
     bool mipmapped = MipMode == mmBuild || (MipMode == mmGenerate && Usable(GLFlags.GenerateMipmap));
     ApplyParameters(target, mipmapped);
     CheckGLError<ETextureExeption>("");
-    if (MipMode != mmNone && Usable(GLFlags.GenerateMipmap))
+    // Where the driver would generate the chain, a software rasteriser gets
+    // one built here instead (see SoftwareMipChain.h).
+    BuiltChain = mipmapped && MipMode != mmLevels && Usable(GLFlags.GenerateMipmap) && !SourceContext &&
+                 (Kind == tk2D || Kind == tkCubeMap) && Format != tfDepth && ChainCanBeBuilt() &&
+                 SoftwareMipChains();
+    // Explicit levels that reach 1 x 1 replace whatever the driver would
+    // generate: a software rasteriser is spared that work.
+    const bool levelsGiven = MipMode == mmLevels && LevelsComplete() && SoftwareMipChains();
+    if (MipMode != mmNone && Usable(GLFlags.GenerateMipmap) && !BuiltChain && !levelsGiven)
         GL.glTexParameteri(target, GL_GENERATE_MIPMAP_SGIS, 1);
     if (RenderTarget()) return; // the target's own texture is bound at Bind
 
@@ -312,6 +343,27 @@ void T3dOpenglTexture::UploadImages() {
         GL.glTexImage2D(faceTarget, level, GLint(internal), image->GetWidth(), image->GetHeight(), 0,
                         TexturePixelFormat(Format, image->GetFormat()),
                         TextureComponentType(image->GetComponentType()), image->GetData());
+    };
+    // Level 0, then (with a chain built here) every smaller level down to 1 x 1.
+    auto uploadTop = [&](GLenum faceTarget, IFlexibleImage* image) {
+        upload2D(faceTarget, 0, image);
+        if (!BuiltChain || !image) return;
+        const bool isFloat = image->GetComponentType() == ctFloat32;
+        const int32_t components = image->GetFormat() + 1;
+        int32_t w = image->GetWidth(), h = image->GetHeight();
+        std::vector<uint8_t> above, below(MipLevelBytes(w / 2, h / 2, components, isFloat));
+        const void* level = image->GetData();
+        for (GLint j = 1; w > 1 || h > 1; j++) {
+            HalveMipLevel(level, w, h, components, isFloat, below.data());
+            w = std::max(w / 2, 1);
+            h = std::max(h / 2, 1);
+            GL.glTexImage2D(faceTarget, j, GLint(internal), w, h, 0,
+                            TexturePixelFormat(Format, image->GetFormat()),
+                            TextureComponentType(image->GetComponentType()), below.data());
+            above.swap(below);
+            below.resize(MipLevelBytes(w / 2, h / 2, components, isFloat));
+            level = above.data();
+        }
     };
     auto build2D = [&](GLenum faceTarget, IFlexibleImage* image) {
         if (!image || !GL.gluBuild2DMipmaps) return;
@@ -327,7 +379,7 @@ void T3dOpenglTexture::UploadImages() {
                 for (int32_t j = 0; j < MipLevels; j++)
                     upload2D(kCubeFaces[f], j, LevelImage(f, j));
             } else if (MipMode != mmBuild || Usable(GLFlags.GenerateMipmap)) {
-                upload2D(kCubeFaces[f], 0, LevelImage(f, 0));
+                uploadTop(kCubeFaces[f], LevelImage(f, 0));
             } else {
                 build2D(kCubeFaces[f], LevelImage(f, 0));
             }
@@ -345,7 +397,7 @@ void T3dOpenglTexture::UploadImages() {
             for (int32_t j = 0; j < MipLevels; j++)
                 upload2D(GL_TEXTURE_2D, j, LevelImage(0, j));
         } else {
-            upload2D(GL_TEXTURE_2D, 0, LevelImage(0, 0));
+            uploadTop(GL_TEXTURE_2D, LevelImage(0, 0));
         }
         GL.glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
     } else if (Kind == tk3D) {
@@ -431,6 +483,12 @@ void T3dOpenglTexture::Refresh() {
         CheckGLError<ETextureExeption>("UpdateArea failed");
     } else if (Uploaded) {
         GL.glBindTexture(target, GLName);
+        // A texture whose level 0 changes keeps its chain up to date through
+        // the driver from now on, whichever built it first.
+        if (BuiltChain) {
+            GL.glTexParameteri(target, GL_GENERATE_MIPMAP_SGIS, 1);
+            BuiltChain = false;
+        }
         IFlexibleImage* image = LevelImage(0, 0);
         if (image) {
             GLint alignment = 4;

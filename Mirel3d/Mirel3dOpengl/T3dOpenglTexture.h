@@ -86,6 +86,11 @@ private:
     // context made to be bound as a texture) instead of copies.
     T3dOpenglContext* RenderTarget() const;
     void ApplyParameters(GLenum target, bool mipmapped);
+    // Every face has a level-0 image of 8-bit or float components that a
+    // chain can be built from on the CPU.
+    bool ChainCanBeBuilt() const;
+    // Every face has all MipLevels images, the last of them 1 x 1.
+    bool LevelsComplete() const;
     void ResizeImages(int32_t faces);
 
     uint32_t GLName = 0;
@@ -104,4 +109,5 @@ private:
     TRefPtr<I3dContext> SourceContext;
     bool Uploaded = false;
     bool TargetParametersSet = false;
+    bool BuiltChain = false; // the mip chain was built on the CPU at the last upload
 };

@@ -3,8 +3,12 @@
 // targets (colour and depth) with shadow comparison, and copies.
 #include <gtest/gtest.h>
 
+#include "Mirel3d/Mirel3dOpengl/SoftwareMipChain.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglTexture.h"
 #include "tests/support/GlTestWindow.h"
+
+#include <cstdlib>
+#include <vector>
 
 #define REQUIRE_GL(w)                                                                                        \
     if (!(w).Ok()) GTEST_SKIP() << (w).Error()
@@ -123,6 +127,94 @@ TEST(GlTexture, MipModes) {
     t->Upload();
     GLFlags.GenerateMipmap = saved;
     EXPECT_EQ(levelWidth(4), 1);
+}
+
+TEST(SoftwareMipChain, HalvesWithTheBoxFilterAndRepeatsOddEdges) {
+    struct Case {
+        const char* name;
+        int32_t width, height, components;
+        std::vector<uint8_t> in, out;
+    } cases[] = {
+        {"2 x 2 grey, rounded", 2, 2, 1, {10, 20, 30, 41}, {25}},
+        {"4 x 2 two components",
+         4,
+         2,
+         2,
+         {0, 100, 4, 100, 8, 0, 8, 0, 2, 100, 6, 100, 8, 255, 8, 255},
+         {3, 100, 8, 128}},
+        {"3 x 1: the last column falls away", 3, 1, 1, {10, 30, 200}, {20}},
+        {"1 x 3: one column stays one", 1, 3, 1, {0, 255, 9}, {128}},
+        {"1 x 1 stays", 1, 1, 3, {7, 8, 9}, {7, 8, 9}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<uint8_t> out(MipLevelBytes(c.width / 2, c.height / 2, c.components, false), 0xEE);
+        ASSERT_EQ(out.size(), c.out.size());
+        HalveMipLevel(c.in.data(), c.width, c.height, c.components, false, out.data());
+        EXPECT_EQ(out, c.out);
+    }
+    const float in[] = {0.0f, 1.0f, 0.5f, 0.5f};
+    float out = -1;
+    HalveMipLevel(in, 2, 2, 1, true, &out);
+    EXPECT_FLOAT_EQ(out, 0.5f);
+}
+
+// Chains built on the CPU agree with the driver's own generation, for 2D
+// textures and cube maps; a texture whose level 0 changes later follows it.
+TEST(GlTexture, ChainsBuiltOnTheCpuMatchTheDriversAndFollowLaterUpdates) {
+    GlTestWindow w(8, 8);
+    REQUIRE_GL(w);
+    if (!Usable(GLFlags.GenerateMipmap)) GTEST_SKIP() << "no mip-map generation on this driver";
+    TRefPtr<I3dImage> image = MakeImage(
+        16, 16, 3, [](int x, int y) { return uint32_t(x * 15) | uint32_t(y * 13) << 8 | 0x400000u; });
+    auto levels = [](GLenum target) {
+        std::vector<std::vector<uint8_t>> all;
+        for (int level = 0; level < 5; level++) {
+            std::vector<uint8_t> pixels(size_t((16 >> level) * (16 >> level) * 3));
+            GL.glPixelStorei(GL_PACK_ALIGNMENT, 1);
+            GL.glGetTexImage(target, level, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+            all.push_back(pixels);
+        }
+        return all;
+    };
+    auto near = [](const std::vector<std::vector<uint8_t>>& a, const std::vector<std::vector<uint8_t>>& b) {
+        for (size_t level = 0; level < a.size(); level++)
+            for (size_t i = 0; i < a[level].size(); i++)
+                if (std::abs(int(a[level][i]) - int(b[level][i])) > 1) return false;
+        return true;
+    };
+    for (T3dTextureKind kind : {tk2D, tkCubeMap}) {
+        SCOPED_TRACE(kind == tk2D ? "2D" : "cube map");
+        const GLenum target = kind == tk2D ? GLenum(GL_TEXTURE_2D) : GLenum(GL_TEXTURE_CUBE_MAP_POSITIVE_X);
+        std::vector<std::vector<uint8_t>> chains[2];
+        for (int cpu : {0, 1}) {
+            SetSoftwareMipChains(cpu);
+            T3dTextureParams p;
+            for (int f = 0; f < (kind == tk2D ? 1 : 6); f++)
+                p.Images[f] = image.Get();
+            p.FaceCount = kind == tk2D ? 1 : 6;
+            p.MipMode = mmGenerate;
+            p.Smooth = true;
+            p.Kind = kind;
+            p.Format = tfRGB;
+            TRefPtr<I3dTexture> t;
+            w.Device()->CreateTexture(p, t);
+            t->Upload();
+            chains[cpu] = levels(target);
+            EXPECT_EQ(chains[cpu][4].size(), 3u) << "the chain reaches 1 x 1";
+            if (cpu == 1 && kind == tk2D) {
+                // A new level 0: level 1 follows it.
+                std::fill_n(static_cast<uint8_t*>(image->GetData()), 16 * 16 * 3, uint8_t(200));
+                t->UpdateAll();
+                EXPECT_EQ(levels(target)[1], std::vector<uint8_t>(8 * 8 * 3, 200));
+                image = MakeImage(16, 16, 3, [](int x, int y) {
+                    return uint32_t(x * 15) | uint32_t(y * 13) << 8 | 0x400000u;
+                });
+            }
+        }
+        SetSoftwareMipChains(-1);
+        EXPECT_TRUE(near(chains[0], chains[1]));
+    }
 }
 
 TEST(GlTexture, NeverUploadedTextureUploadsIntoObjectZeroOnEveryBind) {
