@@ -14,6 +14,7 @@
 #include "Mirel3d/Mirel3dOpengl/T3dPixelformat.h"
 
 class T3dOpenglSystemObjectBuffer;
+struct TVertexProgramShare;
 
 // Creates the vertex-program object of the device; the vertex-program module
 // installs it (null until then: CreateVertexProgram leaves out untouched).
@@ -92,6 +93,10 @@ public:
 
     // The vertex program last selected with SetVertexProgram (null: none).
     I3dVertexProgram* GetBoundProgram() const { return BoundProgram.Get(); }
+
+    // The GL program objects this device's vertex programs share by text
+    // (made with the first program; the programs keep it as long as they live).
+    std::shared_ptr<TVertexProgramShare> VertexProgramShare;
 
 private:
     // A nested view: an off-screen target pushed on top of a context that

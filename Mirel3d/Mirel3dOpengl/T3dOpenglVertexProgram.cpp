@@ -47,7 +47,24 @@ T3dOpenglVertexProgram::T3dOpenglVertexProgram() {
     }
 }
 
+TVertexProgramShare::TEntry* TVertexProgramShare::FindText(const std::string& text) {
+    for (TEntry& e : Entries)
+        if (e.Text == text) return &e;
+    return nullptr;
+}
+
+TVertexProgramShare::TEntry* TVertexProgramShare::FindId(uint32_t id) {
+    for (TEntry& e : Entries)
+        if (e.Id == id) return &e;
+    return nullptr;
+}
+
 T3dOpenglVertexProgram::~T3dOpenglVertexProgram() {
+    // A shared program object stays while other programs use it.
+    if (TVertexProgramShare::TEntry* e = Share ? Share->FindId(ProgramId) : nullptr) {
+        if (--e->Users > 0) return;
+        Share->Entries.erase(Share->Entries.begin() + (e - Share->Entries.data()));
+    }
     // The program object goes with its last reference (when a context is still current).
     if (ProgramId && GL.glDeleteProgramsNV) {
         GLuint id = ProgramId;
@@ -61,10 +78,39 @@ void T3dOpenglVertexProgram::TranslateSource(const char* text) {
     TNvidiaVertexProgram::TranslateToDebug(stream);
 }
 
+void T3dOpenglVertexProgram::LeaveShare() {
+    TVertexProgramShare::TEntry* e = Share ? Share->FindId(ProgramId) : nullptr;
+    if (!e) return;
+    if (e->Users == 1) {
+        Share->Entries.erase(Share->Entries.begin() + (e - Share->Entries.data()));
+        return;
+    }
+    e->Users--;
+    GLuint id = 0;
+    if (GL.glGenProgramsNV) GL.glGenProgramsNV(1, &id);
+    ProgramId = id;
+}
+
 void T3dOpenglVertexProgram::LoadProgram(const void* data, int32_t byteCount) {
     if (!GL.glLoadProgramNV) return; // no vertex programs on this driver
+    std::string text;
+    if (Share && data && byteCount > 0) {
+        LeaveShare();
+        text.assign(static_cast<const char*>(data), size_t(byteCount));
+        if (TVertexProgramShare::TEntry* e = Share->FindText(text)) {
+            // The same program is loaded already: use its object.
+            if (ProgramId && GL.glDeleteProgramsNV) {
+                GLuint own = ProgramId;
+                GL.glDeleteProgramsNV(1, &own);
+            }
+            ProgramId = e->Id;
+            e->Users++;
+            return;
+        }
+    }
     GL.glLoadProgramNV(GL_VERTEX_PROGRAM_NV, ProgramId, byteCount, static_cast<const GLubyte*>(data));
     CheckGLError<Exception>("fel");
+    if (!text.empty() && ProgramId) Share->Entries.push_back({std::move(text), ProgramId, 1});
 }
 
 void T3dOpenglVertexProgram::LoadFromFile(const char* name) {
@@ -125,6 +171,11 @@ void T3dOpenglVertexProgram::SetVector(int32_t reg, float x, float y, float z, f
     r.w = w;
 }
 
-void CreateOpenglVertexProgram(I3dDevice*, TRefPtr<I3dVertexProgram>& out) {
-    out = TRefPtr<I3dVertexProgram>(new T3dOpenglVertexProgram());
+void CreateOpenglVertexProgram(I3dDevice* device, TRefPtr<I3dVertexProgram>& out) {
+    TRefPtr<T3dOpenglVertexProgram> program(new T3dOpenglVertexProgram());
+    if (auto* gl = dynamic_cast<T3dOpenGLDevice*>(device)) {
+        if (!gl->VertexProgramShare) gl->VertexProgramShare = std::make_shared<TVertexProgramShare>();
+        program->Share = gl->VertexProgramShare;
+    }
+    out = TRefPtr<I3dVertexProgram>(program.Get());
 }

@@ -7,6 +7,27 @@
 #include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The GL program objects of one device, by program text. The scenes each load
+// the same programs, and the driver compiles each program as it is loaded
+// (the costliest step of a scene's start-up on llvmpipe): programs with the
+// same text share one object. Sharing is safe because a program object holds
+// nothing but its code: the parameter registers are the driver's global ones,
+// written from each program's own table when it is selected.
+struct TVertexProgramShare {
+    struct TEntry {
+        std::string Text;
+        uint32_t Id = 0;
+        int Users = 0;
+    };
+    std::vector<TEntry> Entries;
+
+    TEntry* FindText(const std::string& text);
+    TEntry* FindId(uint32_t id);
+};
 
 class T3dOpenglVertexProgram : public TInterfacedObject,
                                public I3dVertexProgram,
@@ -44,6 +65,13 @@ public:
 
     uint32_t ProgramId = 0;
     TParameterSlot Registers[kRegisters];
+    // The device's shared program objects (null for a program made without a device).
+    std::shared_ptr<TVertexProgramShare> Share;
+
+private:
+    // Stops sharing ProgramId: keeps it when no other program uses it,
+    // otherwise takes a fresh program name of its own.
+    void LeaveShare();
 };
 
 // The device's factory for vertex programs (installed as GVertexProgramFactory).

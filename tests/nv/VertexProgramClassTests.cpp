@@ -8,9 +8,11 @@
 #include "tests/nv/NvGl.h"
 #include "tests/support/TestSupport.h"
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -220,4 +222,48 @@ TEST(T3dOpenglVertexProgram, LoadFromFileSelectAndDraw) {
     GL.glGetError();
     // A missing file fails in the stream layer.
     EXPECT_THROW(p->LoadFromFile("vpMissing.txt"), EFlexibleStreamError);
+}
+
+// Programs of one device with the same text share one GL program object,
+// which lives as long as any of them uses it.
+TEST(T3dOpenglVertexProgram, ProgramsWithTheSameTextShareOneObject) {
+    NV_REQUIRE_GL();
+    auto isProgram = reinterpret_cast<PFNGLISPROGRAMARBPROC>(SDL_GL_GetProcAddress("glIsProgramARB"));
+    ASSERT_TRUE(isProgram);
+    auto share = std::make_shared<TVertexProgramShare>();
+    auto make = [&] {
+        TRefPtr<T3dOpenglVertexProgram> p(new T3dOpenglVertexProgram());
+        p->Share = share;
+        return p;
+    };
+    auto text = [](int reg) {
+        return "!!VP1.1 OPTION NV_position_invariant;\nMOV o[TEX0], c[" + std::to_string(reg) + "];\nEND\n";
+    };
+    auto load = [](T3dOpenglVertexProgram* p, const std::string& t) {
+        p->LoadProgram(t.data(), int32_t(t.size()));
+    };
+    TRefPtr<T3dOpenglVertexProgram> p1 = make(), p2 = make(), p3 = make();
+    load(p1.Get(), text(20));
+    load(p2.Get(), text(20));
+    load(p3.Get(), text(21));
+    const uint32_t shared = p1->GetProgramId();
+    EXPECT_EQ(p2->GetProgramId(), shared);
+    EXPECT_NE(p3->GetProgramId(), shared);
+    // Another text loaded into one of two users gives it an object of its own.
+    load(p2.Get(), text(22));
+    EXPECT_NE(p2->GetProgramId(), shared);
+    EXPECT_NE(p2->GetProgramId(), p3->GetProgramId());
+    EXPECT_TRUE(isProgram(shared));
+    // A program alone with its object keeps it when it loads another text.
+    load(p2.Get(), text(23));
+    EXPECT_EQ(share->Entries.size(), 3u);
+    // The last user of an object deletes it; the others' stay.
+    p1 = nullptr;
+    EXPECT_FALSE(isProgram(shared));
+    EXPECT_TRUE(isProgram(p3->GetProgramId()));
+    EXPECT_EQ(share->Entries.size(), 2u);
+    p2 = nullptr;
+    p3 = nullptr;
+    EXPECT_TRUE(share->Entries.empty());
+    GL.glGetError();
 }
