@@ -59,11 +59,15 @@ TVertexProgramShare::TEntry* TVertexProgramShare::FindId(uint32_t id) {
     return nullptr;
 }
 
+void TVertexProgramShare::Remove(TEntry* entry) {
+    Entries.erase(Entries.begin() + (entry - Entries.data()));
+}
+
 T3dOpenglVertexProgram::~T3dOpenglVertexProgram() {
     // A shared program object stays while other programs use it.
     if (TVertexProgramShare::TEntry* e = Share ? Share->FindId(ProgramId) : nullptr) {
         if (--e->Users > 0) return;
-        Share->Entries.erase(Share->Entries.begin() + (e - Share->Entries.data()));
+        Share->Remove(e);
     }
     // The program object goes with its last reference (when a context is still current).
     if (ProgramId && GL.glDeleteProgramsNV) {
@@ -82,7 +86,7 @@ void T3dOpenglVertexProgram::LeaveShare() {
     TVertexProgramShare::TEntry* e = Share ? Share->FindId(ProgramId) : nullptr;
     if (!e) return;
     if (e->Users == 1) {
-        Share->Entries.erase(Share->Entries.begin() + (e - Share->Entries.data()));
+        Share->Remove(e);
         return;
     }
     e->Users--;

@@ -27,6 +27,7 @@ struct TVertexProgramShare {
 
     TEntry* FindText(const std::string& text);
     TEntry* FindId(uint32_t id);
+    void Remove(TEntry* entry);
 };
 
 class T3dOpenglVertexProgram : public TInterfacedObject,
