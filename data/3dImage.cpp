@@ -9,7 +9,18 @@
 
 namespace {
 
-// Writes decoded rows straight into the image: 8, 24 and 32-bit pictures
+// An 8-bit picture whose bytes are already what the image keeps: grey levels
+// without a palette, or with an opaque grey palette whose entry i is level i.
+bool LevelsAsStored(const std::vector<TBitmapColor>& palette) {
+    for (size_t i = 0; i < palette.size(); i++) {
+        const TBitmapColor& c = palette[i];
+        if (c.red != i || c.green != i || c.blue != i || c.alpha != 255) return false;
+    }
+    return true;
+}
+
+// Writes decoded rows straight into the image: 24 and 32-bit pictures, and
+// 8-bit grey levels stored as they are,
 // land in their final row (row 0 = bottom) in red-green-blue order, which is
 // what FromBitmap followed by FlipVertical makes of them. Other depths are
 // collected in a bitmap and converted by FromBitmap and FlipVertical.
@@ -20,7 +31,7 @@ public:
     void Begin(int32_t width, int32_t height, int32_t bits,
                const std::vector<TBitmapColor>& palette) override {
         CheckPictureSize(width, height, bits);
-        direct_ = bits == 8 || bits == 24 || bits == 32;
+        direct_ = (bits == 8 && LevelsAsStored(palette)) || bits == 24 || bits == 32;
         if (direct_) {
             uint8_t format = bits == 8 ? ifOne : bits == 24 ? ifThree : ifFour;
             image_.Allocate(nullptr, width, format, ctUInt8, 1, height);
@@ -138,11 +149,17 @@ void T3dImage::FromBitmap(const TBitmap* bitmap) {
     const int32_t width = bitmap->Width(), height = bitmap->Height();
     if (width < 1 || height < 1) return;
     uint8_t format;
+    // Indexed pictures (1, 4 and 8 bits) with a colour palette become its
+    // colours, with alpha when the palette carries transparency; without a
+    // palette or with an opaque grey one they keep one component, the grey
+    // level (height maps are such pictures).
+    const bool colour = bits <= 8 && bitmap->PaletteIsColour();
+    const bool alpha = colour && bitmap->PaletteHasAlpha();
     switch (bits) {
     case 1:
     case 4:
     case 8:
-        format = ifOne;
+        format = !colour ? ifOne : alpha ? ifFour : ifThree;
         break;
     case 15:
     case 16:
@@ -158,27 +175,42 @@ void T3dImage::FromBitmap(const TBitmap* bitmap) {
     Allocate(nullptr, width, format, ctUInt8, 1, height);
     uint8_t* out = static_cast<uint8_t*>(data_);
     const size_t outRow = static_cast<size_t>(width) * components_;
-    // 1- and 4-bit pictures: one byte per pixel, the grey level when the
-    // palette is grey, else the palette index.
+    // What each palette index becomes: its grey level (the index itself
+    // past the palette), or its colour (opaque black past the palette).
     uint8_t levels[256];
+    uint8_t colours[256][4];
     const auto& palette = bitmap->Palette();
-    const bool grey = !palette.empty() && bitmap->PaletteIsGrey();
-    for (int i = 0; i < 256; i++)
-        levels[i] = grey && i < static_cast<int>(palette.size()) ? palette[i].red : i;
+    for (int i = 0; i < 256; i++) {
+        const bool known = i < static_cast<int>(palette.size());
+        levels[i] = known ? palette[i].red : static_cast<uint8_t>(i);
+        const TBitmapColor c = known ? palette[i] : TBitmapColor{0, 0, 0, 255};
+        colours[i][0] = c.red;
+        colours[i][1] = c.green;
+        colours[i][2] = c.blue;
+        colours[i][3] = alpha ? c.alpha : 255;
+    }
+    const size_t n = components_;
+    auto put = [&](uint8_t* o, int32_t x, unsigned index) {
+        if (colour)
+            std::memcpy(o + static_cast<size_t>(x) * n, colours[index], n);
+        else
+            o[x] = levels[index];
+    };
     for (int32_t r = 0; r < height; r++) {
         const uint8_t* in = bitmap->Row(r);
         uint8_t* o = out + static_cast<size_t>(r) * outRow;
         switch (bits) {
         case 1:
             for (int32_t x = 0; x < width; x++)
-                o[x] = levels[(in[x >> 3] >> (7 - (x & 7))) & 1];
+                put(o, x, (in[x >> 3] >> (7 - (x & 7))) & 1);
             break;
         case 4:
             for (int32_t x = 0; x < width; x++)
-                o[x] = levels[(in[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
+                put(o, x, (in[x >> 1] >> ((x & 1) ? 0 : 4)) & 15);
             break;
         case 8:
-            std::memcpy(o, in, outRow);
+            for (int32_t x = 0; x < width; x++)
+                put(o, x, in[x]);
             break;
         case 15:
         case 16:

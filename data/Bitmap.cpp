@@ -15,3 +15,12 @@ bool TBitmap::PaletteIsGrey() const {
         if (c.red != c.green || c.green != c.blue) return false;
     return true;
 }
+
+bool TBitmap::PaletteHasAlpha() const {
+    bool seeThrough = false, visible = false;
+    for (const TBitmapColor& c : palette_) {
+        seeThrough = seeThrough || c.alpha < 255;
+        visible = visible || c.alpha > 0;
+    }
+    return seeThrough && visible;
+}

@@ -41,6 +41,13 @@ public:
     const std::vector<TBitmapColor>& Palette() const { return palette_; }
     // True when every palette entry is grey (red = green = blue).
     bool PaletteIsGrey() const;
+    // True when the palette carries transparency: some entry is not opaque
+    // and some is not fully transparent (decoders that know no transparency
+    // leave every alpha at 0 or every alpha at 255).
+    bool PaletteHasAlpha() const;
+    // True when an indexed picture holds colours rather than grey levels: its
+    // palette is not grey, or it carries transparency.
+    bool PaletteIsColour() const { return !palette_.empty() && (!PaletteIsGrey() || PaletteHasAlpha()); }
 
 private:
     int32_t width_ = 0, height_ = 0, bitsPerPixel_ = 0;

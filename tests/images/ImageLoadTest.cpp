@@ -117,18 +117,20 @@ TEST(ImageLoad, PngVariants) {
     EXPECT_EQ(image->GetFormat(), ifFour);
     EXPECT_EQ(image->GetUInt8(3, 6, 2, 0), greyAlpha.At(3, 0, 0));
     EXPECT_EQ(image->GetUInt8(3, 6, 3, 0), greyAlpha.At(3, 0, 1));
-    // Palette pictures keep their indices, one per byte, also at 4 and 1 bits.
+    // Palette pictures become their colours (entry i is i * 3, 255 - i, i),
+    // also at 4 and 1 bits.
     std::vector<uint8_t> indices(10 * 3);
     for (size_t i = 0; i < indices.size(); i++)
         indices[i] = static_cast<uint8_t>(i % 16);
     image = LoadBytes(EncodePalettePng(10, 3, 4, indices));
-    EXPECT_EQ(image->GetFormat(), ifOne);
-    EXPECT_EQ(image->GetUInt8(7, 2, 0, 0), indices[7]);
-    EXPECT_EQ(image->GetUInt8(7, 0, 0, 0), indices[2 * 10 + 7]);
+    EXPECT_EQ(image->GetFormat(), ifThree);
+    EXPECT_EQ(image->GetUInt8(7, 2, 0, 0), indices[7] * 3);
+    EXPECT_EQ(image->GetUInt8(7, 2, 1, 0), 255 - indices[7]);
+    EXPECT_EQ(image->GetUInt8(7, 0, 2, 0), indices[2 * 10 + 7]);
     for (auto& v : indices)
         v &= 1;
     image = LoadBytes(EncodePalettePng(10, 3, 1, indices));
-    EXPECT_EQ(image->GetUInt8(9, 0, 0, 0), indices[29]);
+    EXPECT_EQ(image->GetUInt8(9, 0, 1, 0), 255 - indices[29]);
     // Low-depth grey becomes grey levels; 16-bit samples are rounded to the
     // nearest 8-bit value (0xFF00 is nearer 254 than 255).
     image = LoadBytes(EncodeGreyPng(4, 1, 4, {0, 5, 10, 15}));
@@ -158,14 +160,16 @@ TEST(ImageLoad, TiffVariants) {
     ExpectPicture(*LoadBytes(EncodeTiff(grey)), grey);
     // 16-bit samples go through the general reader and come back as 8 bits.
     ExpectPicture(*LoadBytes(EncodeTiff(rgb, 16)), rgb);
-    auto image = LoadBytes(EncodeTiff(grey, 8, true)); // palette: indices
-    EXPECT_EQ(image->GetFormat(), ifOne);
+    auto image = LoadBytes(EncodeTiff(grey, 8, true)); // palette: entry i is i, 255 - i, 0
+    EXPECT_EQ(image->GetFormat(), ifThree);
     EXPECT_EQ(image->GetUInt8(4, 5, 0, 0), grey.At(4, 0, 0));
+    EXPECT_EQ(image->GetUInt8(4, 5, 1, 0), 255 - grey.At(4, 0, 0));
 }
 
 // The sample layouts of TIFF files: each case is written with libtiff and must
-// load as the picture it holds, one byte per pixel for grey levels and palette
-// indices at any depth, alpha straight (unassociated) whatever the layout.
+// load as the picture it holds, one byte per pixel for grey levels at any
+// depth, the palette's colours for indices, alpha straight (unassociated)
+// whatever the layout.
 TEST(ImageLoad, TiffLayouts) {
     struct {
         const char* name;
@@ -198,18 +202,22 @@ TEST(ImageLoad, TiffLayouts) {
         SCOPED_TRACE(c.name);
         TTestPicture source = MakeGradient(37, 21, c.channels);
         // What the image must hold: levels scaled to 0..255, indices as
-        // stored, grey and alpha as RGBA, premultiplied colours divided out.
+        // their palette colours, grey and alpha as RGBA, premultiplied
+        // colours divided out.
         TTestPicture expected = source;
-        expected.channels = c.channels == 2 ? 4 : c.channels;
+        expected.channels = c.o.palette ? 3 : c.channels == 2 ? 4 : c.channels;
         expected.pixels.clear();
         const unsigned maximum = (1u << c.o.bits) - 1;
         for (int y = 0; y < source.height; y++)
             for (int x = 0; x < source.width; x++) {
                 const unsigned a = c.channels % 2 == 0 ? source.At(x, y, c.channels - 1) : 255;
                 for (int k = 0; k < expected.channels; k++) {
-                    unsigned v = c.channels == 2 ? source.At(x, y, k == 3 ? 1 : 0) : source.At(x, y, k);
+                    unsigned v = c.o.palette       ? source.At(x, y, 0)
+                                 : c.channels == 2 ? source.At(x, y, k == 3 ? 1 : 0)
+                                                   : source.At(x, y, k);
                     if (c.o.bits < 8)
                         v = c.o.palette ? v >> (8 - c.o.bits) : (v >> (8 - c.o.bits)) * 255 / maximum;
+                    if (c.o.palette) v = k == 0 ? v : k == 1 ? 255 - v : 0; // entry i: i, 255 - i, 0
                     if (c.o.associated && k < 3 && a != 0)
                         v = std::min(255u, ((v * a + 127) / 255 * 255 + a / 2) / a);
                     if (c.o.associated && k < 3 && a == 0) v = 0;
@@ -235,10 +243,13 @@ TEST(ImageLoad, GifAndPsdAndPnm) {
     for (bool interlaced : {false, true}) {
         auto image = LoadBytes(EncodeGif(11, 19, indices, interlaced));
         EXPECT_EQ(image->LastFormat(), pfGif);
-        EXPECT_EQ(image->GetFormat(), ifOne);
+        EXPECT_EQ(image->GetFormat(), ifThree); // entry i: i * 16, i, 7
         for (int y = 0; y < 19; y++)
-            for (int x = 0; x < 11; x++)
-                ASSERT_EQ(image->GetUInt8(x, 18 - y, 0, 0), indices[y * 11 + x]);
+            for (int x = 0; x < 11; x++) {
+                ASSERT_EQ(image->GetUInt8(x, 18 - y, 0, 0), indices[y * 11 + x] * 16);
+                ASSERT_EQ(image->GetUInt8(x, 18 - y, 1, 0), indices[y * 11 + x]);
+                ASSERT_EQ(image->GetUInt8(x, 18 - y, 2, 0), 7);
+            }
     }
     TTestPicture rgb = MakeGradient(7, 4, 3), rgba = MakeGradient(7, 4, 4);
     // The composite of a PSD file is matted with white by its alpha; opaque
@@ -298,18 +309,20 @@ TEST(ImageLoad, GifAndPsdAndPnm) {
 }
 
 TEST(ImageLoad, TargaVariants) {
-    // 2 x 2 colour-mapped, top-left origin: indices with a map starting at 1.
+    // 2 x 2 colour-mapped, top-left origin: indices with a map starting at 1
+    // (index 1 is red 30, index 2 red 60).
     std::vector<uint8_t> map = {10, 20, 30, 40, 50, 60};
     auto image = LoadBytes(MakeTarga(1, 2, 2, 8, 0x20, map, 1, 2, 24, {1, 2, 2, 1}));
-    EXPECT_EQ(image->GetFormat(), ifOne);
-    EXPECT_EQ(image->GetUInt8(0, 1, 0, 0), 1);
-    EXPECT_EQ(image->GetUInt8(1, 1, 0, 0), 2);
+    EXPECT_EQ(image->GetFormat(), ifThree);
+    EXPECT_EQ(image->GetUInt8(0, 1, 0, 0), 30);
+    EXPECT_EQ(image->GetUInt8(1, 1, 0, 0), 60);
+    EXPECT_EQ(image->GetUInt8(1, 1, 2, 0), 40);
     // Same picture run-length encoded, the run crossing from row 0 into row 1.
     image = LoadBytes(MakeTarga(9, 2, 2, 8, 0x20, map, 1, 2, 24, {0x00, 1, 0x81, 2, 0x00, 1}));
-    EXPECT_EQ(image->GetUInt8(0, 1, 0, 0), 1);
-    EXPECT_EQ(image->GetUInt8(1, 1, 0, 0), 2);
-    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 2);
-    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 1);
+    EXPECT_EQ(image->GetUInt8(0, 1, 0, 0), 30);
+    EXPECT_EQ(image->GetUInt8(1, 1, 0, 0), 60);
+    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 60);
+    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 30);
     // 16-bit colour-mapped indices are looked up into colours.
     image = LoadBytes(MakeTarga(1, 1, 1, 16, 0, map, 0, 2, 24, {1, 0}));
     EXPECT_EQ(image->GetFormat(), ifThree);
@@ -343,16 +356,24 @@ TEST(ImageLoad, TargaVariants) {
 TEST(ImageLoad, FromBitmapConversions) {
     TRefPtr<T3dImage> image(new T3dImage());
     TBitmap bitmap;
-    // 4-bit with a colour palette: indices.
+    // 4-bit with a colour palette: its colours (entry i red 255, blue i);
+    // with a transparent entry, RGBA.
     bitmap.SetSize(3, 1, 4);
-    bitmap.Palette().assign(16, {0, 0, 255, 255});
+    for (uint8_t i = 0; i < 16; i++)
+        bitmap.Palette().push_back({i, 0, 255, 255});
     bitmap.Row(0)[0] = 0x1F;
     bitmap.Row(0)[1] = 0xA0;
     image->FromBitmap(&bitmap);
-    EXPECT_EQ(image->GetFormat(), ifOne);
-    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 1);
-    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 15);
-    EXPECT_EQ(image->GetUInt8(2, 0, 0, 0), 10);
+    EXPECT_EQ(image->GetFormat(), ifThree);
+    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 255);
+    EXPECT_EQ(image->GetUInt8(0, 0, 2, 0), 1);
+    EXPECT_EQ(image->GetUInt8(1, 0, 2, 0), 15);
+    EXPECT_EQ(image->GetUInt8(2, 0, 2, 0), 10);
+    bitmap.Palette()[15].alpha = 0;
+    image->FromBitmap(&bitmap);
+    EXPECT_EQ(image->GetFormat(), ifFour);
+    EXPECT_EQ(image->GetUInt8(0, 0, 3, 0), 255);
+    EXPECT_EQ(image->GetUInt8(1, 0, 3, 0), 0);
     // 1-bit with a grey palette: levels.
     bitmap.SetSize(2, 1, 1);
     bitmap.Palette() = {{0, 0, 0, 255}, {200, 200, 200, 255}};
@@ -412,7 +433,8 @@ std::vector<uint8_t> MakeSgi(bool rle, int bpc, int dimension, int w, int h, int
 } // namespace
 
 TEST(ImageLoad, PcxVariants) {
-    // 8-bit palette, run-length encoded, palette at the end: indices kept.
+    // 8-bit palette, run-length encoded, palette at the end (entry i is 3i,
+    // 3i + 1, 3i + 2): its colours.
     // Rows 7 7 7 9 and C5 C5 4 5 (a literal C5 needs a run of one).
     std::vector<uint8_t> file = MakePcx(4, 2, 8, 1, 4, true, {0xC3, 7, 9, 0xC2, 0xC5, 4, 5});
     file.push_back(0x0C);
@@ -420,22 +442,23 @@ TEST(ImageLoad, PcxVariants) {
         file.push_back(static_cast<uint8_t>(i));
     auto image = LoadBytes(file);
     EXPECT_EQ(image->LastFormat(), pfPcx);
-    EXPECT_EQ(image->GetFormat(), ifOne);
-    EXPECT_EQ(image->GetUInt8(0, 1, 0, 0), 7);
-    EXPECT_EQ(image->GetUInt8(3, 1, 0, 0), 9);
-    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 0xC5);
-    EXPECT_EQ(image->GetUInt8(3, 0, 0, 0), 5);
+    EXPECT_EQ(image->GetFormat(), ifThree);
+    EXPECT_EQ(image->GetUInt8(0, 1, 0, 0), 21);
+    EXPECT_EQ(image->GetUInt8(3, 1, 0, 0), 27);
+    EXPECT_EQ(image->GetUInt8(0, 0, 1, 0), 3 * 0xC5 % 256 + 1);
+    EXPECT_EQ(image->GetUInt8(3, 0, 2, 0), 17);
     // Three planes of 8 bits: colour, planes red, green, blue per line.
     image = LoadBytes(MakePcx(2, 1, 8, 3, 2, false, {10, 11, 20, 21, 30, 31}));
     EXPECT_EQ(image->GetFormat(), ifThree);
     EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 11);
     EXPECT_EQ(image->GetUInt8(1, 0, 2, 0), 31);
-    // Four planes of one bit: 16-colour indices.
+    // Four planes of one bit: 16-colour indices into the header's palette
+    // (entry i is 15i, 15i + 5, 15i + 10).
     image = LoadBytes(MakePcx(3, 1, 1, 4, 2, false, {0x80, 0, 0x40, 0, 0x20, 0, 0xE0, 0}));
-    EXPECT_EQ(image->GetFormat(), ifOne);
-    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 1 + 8);
-    EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 2 + 8);
-    EXPECT_EQ(image->GetUInt8(2, 0, 0, 0), 4 + 8);
+    EXPECT_EQ(image->GetFormat(), ifThree);
+    EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 15 * (1 + 8));
+    EXPECT_EQ(image->GetUInt8(1, 0, 1, 0), 15 * (2 + 8) + 5);
+    EXPECT_EQ(image->GetUInt8(2, 0, 2, 0), 15 * (4 + 8) + 10);
     // A run that would fill more than the picture, then truncation.
     EXPECT_EQ(LoadBytes(MakePcx(2, 1, 8, 1, 2, true, {0xFF, 3}))->GetUInt8(1, 0, 0, 0), 3);
     TRefPtr<T3dImage> bad(new T3dImage());
@@ -477,4 +500,89 @@ TEST(ImageLoad, SgiVariants) {
     image = LoadBytes(MakeSgi(false, 2, 1, 2, 1, 1, {0x12, 0x34, 0xAB, 0xCD}));
     EXPECT_EQ(image->GetUInt8(0, 0, 0, 0), 0x12);
     EXPECT_EQ(image->GetUInt8(1, 0, 0, 0), 0xAB);
+}
+
+// Palette pictures decode to their colours, RGB, or RGBA when the palette
+// carries transparency (PNG's tRNS, GIF's transparent index): the pixels of
+// the same picture in true colour. A grey palette keeps one component, the
+// grey level, so a height map gives the same normal map either way.
+TEST(ImageLoad, PalettePicturesDecodeToTheirColours) {
+    const int w = 13, h = 7;
+    std::vector<uint8_t> indices(size_t(w) * h);
+    for (size_t i = 0; i < indices.size(); i++)
+        indices[i] = static_cast<uint8_t>((i * 5 + i / w) % 4);
+    using Colours = std::vector<std::array<uint8_t, 4>>;
+    const Colours opaque = {{200, 10, 20, 255}, {0, 128, 255, 255}, {7, 7, 7, 255}, {255, 255, 0, 255}};
+    Colours seeThrough = opaque;
+    seeThrough[2] = {0, 0, 0, 0};
+    seeThrough[3][3] = 128;
+    for (const Colours& colours : {opaque, seeThrough}) {
+        const int channels = colours == opaque ? 3 : 4;
+        TTestPicture expected{w, h, channels, {}};
+        for (uint8_t index : indices)
+            expected.pixels.insert(expected.pixels.end(), colours[index].begin(),
+                                   colours[index].begin() + channels);
+        SCOPED_TRACE(channels);
+        ExpectPicture(*LoadBytes(EncodeIndexedPng(w, h, indices, colours)), expected);
+    }
+
+    // A grey palette in shuffled order: the grey levels, one component; the
+    // normal map of the height map is that of the grey picture.
+    Colours greys(256);
+    for (int i = 0; i < 256; i++) {
+        const uint8_t level = static_cast<uint8_t>((i * 37 + 11) % 256);
+        greys[size_t(i)] = {level, level, level, 255};
+    }
+    TTestPicture heights = MakeGradient(16, 8, 1);
+    std::vector<uint8_t> levelIndices;
+    for (uint8_t level : heights.pixels)
+        levelIndices.push_back(static_cast<uint8_t>(
+            std::find_if(greys.begin(), greys.end(), [&](const auto& c) { return c[0] == level; }) -
+            greys.begin()));
+    auto palette = LoadBytes(EncodeIndexedPng(16, 8, levelIndices, greys)),
+         grey = LoadBytes(EncodePng(heights));
+    ExpectPicture(*palette, heights);
+    TRefPtr<T3dImage> fromPalette(new T3dImage()), fromGrey(new T3dImage());
+    fromPalette->MakeNormalMap(palette.Get(), 5.0f);
+    fromGrey->MakeNormalMap(grey.Get(), 5.0f);
+    EXPECT_EQ(std::memcmp(fromPalette->GetData(), fromGrey->GetData(), 16 * 8 * 3 * sizeof(float)), 0);
+
+    // ImageMagick's palette PNG and GIF of a picture of four colours and
+    // transparent pixels decode to the pixels of its true-colour PNG (a
+    // transparent pixel's colour aside, which GIF does not keep).
+    if (RunProgram("/bin/sh", {"-c", "command -v convert"}).exitCode != 0)
+        GTEST_SKIP() << "ImageMagick (convert) is not installed";
+    TempDir dir;
+    std::vector<uint8_t> rgba;
+    for (uint8_t index : indices) {
+        const auto& c = index == 3 ? std::array<uint8_t, 4>{0, 0, 0, 0} : opaque[index];
+        rgba.insert(rgba.end(), c.begin(), c.end());
+    }
+    WriteFileBytes(dir.File("source.rgba"), rgba);
+    const std::string source =
+        "-size " + std::to_string(w) + "x" + std::to_string(h) + " -depth 8 rgba:" + dir.File("source.rgba");
+    ASSERT_EQ(RunProgram("/bin/sh", {"-c", "convert " + source + " PNG32:" + dir.File("true.png") +
+                                               " && convert " + source + " PNG8:" + dir.File("palette.png") +
+                                               " && convert " + source + " " + dir.File("palette.gif")})
+                  .exitCode,
+              0);
+    TRefPtr<T3dImage> truth(new T3dImage());
+    truth->LoadFromFile(dir.File("true.png"));
+    ASSERT_EQ(truth->Components(), 4);
+    for (const char* name : {"palette.png", "palette.gif"}) {
+        SCOPED_TRACE(name);
+        TRefPtr<T3dImage> image(new T3dImage());
+        image->LoadFromFile(dir.File(name));
+        ASSERT_EQ(image->Components(), 4);
+        ASSERT_EQ(image->GetWidth(), w);
+        ASSERT_EQ(image->GetHeight(), h);
+        int bad = 0;
+        for (int y = 0; y < h; y++)
+            for (int x = 0; x < w; x++) {
+                const int alpha = truth->GetUInt8(x, y, 3, 0);
+                for (int c = alpha == 0 ? 3 : 0; c < 4; c++)
+                    bad += image->GetUInt8(x, y, c, 0) != truth->GetUInt8(x, y, c, 0);
+            }
+        EXPECT_EQ(bad, 0);
+    }
 }

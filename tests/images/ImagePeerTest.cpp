@@ -4,7 +4,7 @@
 // common compressions, grey and alpha, both byte orders, both Targa origins)
 // from one 16-bit RGBA source; ImageMagick and we then decode each file, and
 // the pixels must agree exactly (JPEG within the IDCT's rounding). Palette
-// pictures are compared through their palette, since the image keeps indices.
+// pictures are compared through their colours.
 //
 // All files are written once, by one shell script, into a scratch folder;
 // the test is skipped where ImageMagick is not installed.
@@ -280,8 +280,9 @@ std::string Compare(const TempDir& dir, const TPeerVariant& v) {
             << ", format " << int(image->GetFormat()) << ", type " << int(image->GetComponentType());
         return out.str();
     }
-    // Pictures of fewer than 8 bits per pixel become one byte per pixel.
-    if (decoded.BitsPerPixel() < 8 && image->Components() != 1)
+    // Indexed pictures keep one byte per pixel exactly when their palette is
+    // grey (or absent): colour palettes become RGB or RGBA.
+    if (decoded.BitsPerPixel() <= 8 && (image->Components() == 1) == decoded.PaletteIsColour())
         out << decoded.BitsPerPixel() << "-bit picture became " << image->Components()
             << " bytes per pixel; ";
     int bad = 0;

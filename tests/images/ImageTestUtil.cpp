@@ -83,6 +83,33 @@ std::vector<uint8_t> EncodePalettePng(int width, int height, int bitDepth,
     return WritePng(width, height, PNG_COLOR_TYPE_PALETTE, bitDepth, false, rows, palette);
 }
 
+std::vector<uint8_t> EncodeIndexedPng(int width, int height, const std::vector<uint8_t>& indices,
+                                      const std::vector<std::array<uint8_t, 4>>& colours) {
+    std::vector<png_color> palette;
+    std::vector<png_byte> alphas;
+    for (const auto& c : colours) {
+        palette.push_back({c[0], c[1], c[2]});
+        alphas.push_back(c[3]);
+    }
+    while (!alphas.empty() && alphas.back() == 255)
+        alphas.pop_back();
+    std::vector<uint8_t> out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) throw std::runtime_error("png write failed");
+    png_set_write_fn(png, &out, PngWrite, PngFlush);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
+    if (!alphas.empty()) png_set_tRNS(png, info, alphas.data(), static_cast<int>(alphas.size()), nullptr);
+    png_write_info(png, info);
+    for (int y = 0; y < height; y++)
+        png_write_row(png, indices.data() + static_cast<size_t>(y) * width);
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
 std::vector<uint8_t> EncodeGreyPng(int width, int height, int bitDepth, const std::vector<uint16_t>& levels) {
     std::vector<std::vector<uint8_t>> rows;
     for (int y = 0; y < height; y++) {

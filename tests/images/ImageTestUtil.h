@@ -3,6 +3,7 @@
 // formats we read ourselves. Pixels are given top row first, RGB(A) order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -24,6 +25,10 @@ std::vector<uint8_t> EncodePng(const TTestPicture& picture, bool interlaced = fa
 // Palette PNG with the given bit depth (1, 2, 4, 8); indices top row first.
 std::vector<uint8_t> EncodePalettePng(int width, int height, int bitDepth,
                                       const std::vector<uint8_t>& indices);
+// 8-bit palette PNG with the given RGBA colours (a tRNS chunk for those not
+// opaque); indices top row first.
+std::vector<uint8_t> EncodeIndexedPng(int width, int height, const std::vector<uint8_t>& indices,
+                                      const std::vector<std::array<uint8_t, 4>>& colours);
 // Grey PNG with 1, 2, 4 or 16 bits per sample; levels are 0..(2^bits - 1).
 std::vector<uint8_t> EncodeGreyPng(int width, int height, int bitDepth, const std::vector<uint16_t>& levels);
 std::vector<uint8_t> EncodeJpeg(const TTestPicture& picture, int quality = 95);
