@@ -166,6 +166,7 @@ void TSmartY3dLoader::Load(const std::string& fileName) {
 void TSmartY3dLoader::LoadFromStream(TStream& stream, const std::string& displayName) {
     fileName_ = displayName;
     Reset();
+    scene_->FileName = displayName;
     try {
         fileSize_ = stream.GetSize();
         reader_.LoadStream(stream);

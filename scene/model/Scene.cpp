@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/Format.h"
 #include "scene/geometry/GeomStuff.h"
 #include "scene/material/NV2xMaterialHandler.h"
 
@@ -100,8 +101,26 @@ void Ts3dScene::AddObject(Ts3dObject* object) {
     Objects.Add(object);
 }
 
+namespace {
+
+// The list's index error, with the scene's file and what the author can do
+// about a list that is empty.
+[[noreturn]] void RaiseMissing(const std::string& file, int32_t index, const char* what, const char* option) {
+    throw EListError(Format("%s%sList index out of bounds (%d): the scene has no %s; add one to the model or "
+                            "import it again without %s",
+                            file.c_str(), file.empty() ? "" : ": ", index, what, option));
+}
+
+} // namespace
+
 void Ts3dScene::SelectCamera(int32_t index) {
+    if (Cameras.Empty()) RaiseMissing(FileName, index, "camera", "--no-default-camera");
     Camera = Cameras.Items(index);
+}
+
+Ts3dLight* Ts3dScene::FirstLight() {
+    if (Lights.Empty()) RaiseMissing(FileName, 0, "light", "--no-default-light");
+    return Lights.Items(0);
 }
 
 void Ts3dScene::Destroy(Ts3dBase* element) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "scene/model/Culling.h"
@@ -38,8 +39,12 @@ public:
     void CreateResources();
     // Adds an object and its material (once) to the scene.
     void AddObject(Ts3dObject* object);
-    // Camera = Cameras[index]; an index outside the list raises EListError.
+    // Camera = Cameras[index]; an index outside the list raises EListError
+    // (for a scene without cameras, naming the file and what to do).
     void SelectCamera(int32_t index);
+    // The first light; a scene without lights raises the list's index error,
+    // naming the file and what to do.
+    Ts3dLight* FirstLight();
 
     // Keeps `element` for as long as the scene lives and returns it.
     template <class T> T* Own(std::unique_ptr<T> element) {
@@ -97,6 +102,9 @@ public:
     // slot 0 and, when asked, lets the material handler set it up.
     void DrawObject(Ts3dObject* object, bool setupObject);
 
+    // The file the scene was loaded from (empty for a scene built in code),
+    // for the messages about what the scene lacks.
+    std::string FileName;
     Ts3dObject* CurrentObject = nullptr;
     Ts3dMaterial* CurrentMaterial = nullptr;
     TMatrix4 ViewMatrix = TMatrix::Identity(); // world matrix of the current viewpoint

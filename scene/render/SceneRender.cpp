@@ -165,7 +165,7 @@ void Ts3dScene::RenderView(bool depthOnly) {
     } else {
         SortVisible();
         PassKind = pkFirstLightPass;
-        CurrentLight = Lights.Items(0);
+        CurrentLight = FirstLight();
         for (Ts3dLight* light : ShadowLights) {
             SetupShadowProjection(light);
             SetupLights(light);

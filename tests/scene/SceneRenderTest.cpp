@@ -311,7 +311,13 @@ TEST(SceneRender, ScenesWithoutLightsOrMaterials) {
             w.Shot(scene);
             ADD_FAILURE() << "no error";
         } catch (const EListError& e) {
-            EXPECT_STREQ(e.what(), "List index out of bounds (0)");
+            // The list's index error, with the file and what to do.
+            EXPECT_NE(
+                std::string(e.what()).find("dark.y3d: List index out of bounds (0): the scene has no light; "
+                                           "add one to the model or import it again without "
+                                           "--no-default-light"),
+                std::string::npos)
+                << e.what();
         }
         EXPECT_EQ(w.Device()->GetStackTop(), 0);
         EXPECT_FALSE(GL.glIsEnabled(GL_REGISTER_COMBINERS_NV));
