@@ -524,3 +524,335 @@ TEST_F(MirelScene, FailuresNameTheFileAndLeaveNothingBehind) {
         }
     }
 }
+
+// ---- what import adds, warns about and refuses ----
+
+namespace {
+
+// A binary glTF file of a glTF document: the bytes of its one inline buffer
+// (as GltfModel writes it) move into the file's binary chunk.
+std::vector<uint8_t> Glb(std::string json, uint32_t version = 2) {
+    std::vector<uint8_t> bin;
+    const std::string uri = ",\"uri\":\"data:application/octet-stream;base64,";
+    if (const size_t at = json.find(uri); at != std::string::npos) {
+        const size_t end = json.find('"', at + uri.size());
+        static const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        uint32_t bits = 0;
+        int count = 0;
+        for (size_t i = at + uri.size(); i < end && json[i] != '='; i++) {
+            bits = bits << 6 | uint32_t(digits.find(json[i]));
+            if ((count += 6) >= 8) bin.push_back(uint8_t(bits >> (count -= 8)));
+        }
+        json.erase(at, end + 1 - at);
+    }
+    while (json.size() % 4)
+        json += ' ';
+    std::vector<uint8_t> out;
+    auto put = [&](uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            out.push_back(uint8_t(v >> (8 * i)));
+    };
+    out.insert(out.end(), {'g', 'l', 'T', 'F'});
+    put(version);
+    put(uint32_t(20 + json.size() + (bin.empty() ? 0 : 8 + bin.size())));
+    put(uint32_t(json.size()));
+    put(version == 1 ? 0 : 0x4E4F534A); // JSON
+    out.insert(out.end(), json.begin(), json.end());
+    if (!bin.empty()) {
+        put(uint32_t(bin.size()));
+        put(0x004E4942); // BIN
+        out.insert(out.end(), bin.begin(), bin.end());
+    }
+    return out;
+}
+
+// A cube, on a node "Box" given further members `node`, as a glTF document
+// with more top-level members, primitive members and a second root node.
+std::string CubeModel(const std::string& node, const std::string& more = "",
+                      const std::string& primitiveMore = "", const std::string& otherNode = "") {
+    GltfModel m;
+    const int corners = m.Floats(kCubeCorners, "VEC3", 3, true);
+    const int triangles = m.Indices(kCubeTriangles);
+    return m.Text("\"scenes\":[{\"nodes\":[0" + std::string(otherNode.empty() ? "" : ",1") +
+                  "]}],\"nodes\":[{\"name\":\"Box\",\"mesh\":0" + node + "}" +
+                  (otherNode.empty() ? "" : "," + otherNode) +
+                  "],\"meshes\":[{\"name\":\"Box\",\"primitives\":[{\"attributes\":{\"POSITION\":" +
+                  std::to_string(corners) + "},\"indices\":" + std::to_string(triangles) + primitiveMore +
+                  "}]}]" + more);
+}
+
+// Where a rendered frame is not black: the box round those pixels (top row 0).
+struct LitArea {
+    int width = 0, height = 0;
+    int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;
+    int count = 0;
+};
+
+LitArea Lit(const std::string& png) {
+    TRefPtr<T3dImage> image(new T3dImage());
+    TFileStream file(png, TFileStream::fmOpenRead);
+    image->LoadFromStream(file);
+    LitArea a;
+    a.width = image->GetWidth();
+    a.height = image->GetHeight();
+    for (int y = 0; y < a.height; y++)
+        for (int x = 0; x < a.width; x++) {
+            const int row = a.height - 1 - y;
+            if (std::max({image->GetUInt8(x, row, 0, 0), image->GetUInt8(x, row, 1, 0),
+                          image->GetUInt8(x, row, 2, 0)}) <= 12)
+                continue;
+            a.count++;
+            a.left = std::min(a.left, x), a.right = std::max(a.right, x);
+            a.top = std::min(a.top, y), a.bottom = std::max(a.bottom, y);
+        }
+    return a;
+}
+
+std::vector<std::string> RenderArgs(const TempDir& dir, const std::string& y3d, const std::string& png) {
+    return {"scene", "render", dir.File(y3d), dir.File(png), "--data", dir.Path(), "--size", "160x120"};
+}
+
+} // namespace
+
+// A model without camera and light gets both, each with a warning: the
+// camera frames the whole model, wherever it lies and however large it is,
+// and the light lights it.
+TEST_F(MirelScene, ModelsWithoutCameraOrLightAreSeenWhole) {
+    WriteFileText(dir.File("far.gltf"), CubeModel(",\"translation\":[40,-12,7],\"scale\":[3,3,3]"));
+    WriteFileBytes(dir.File("far.glb"), Glb(CubeModel(",\"translation\":[0,300,0],\"scale\":[50,1,50]")));
+    WriteFileText(dir.File("plank.obj"),
+                  "o Plank\n"
+                  "v 96 -0.5 -1\nv 104 -0.5 -1\nv 104 0.5 -1\nv 96 0.5 -1\n"
+                  "v 96 -0.5 1\nv 104 -0.5 1\nv 104 0.5 1\nv 96 0.5 1\n"
+                  "f 1 4 3 2\nf 5 6 7 8\nf 1 2 6 5\nf 3 4 8 7\nf 2 3 7 6\nf 1 5 8 4\n");
+    const bool display = std::getenv("DISPLAY") != nullptr;
+    for (const auto& [model, options, shadows] :
+         {std::tuple{"far.gltf", std::vector<std::string>{}, true},
+          {"far.glb", std::vector<std::string>{}, true},
+          {"plank.obj", std::vector<std::string>{"--no-shadows"}, false}}) {
+        SCOPED_TRACE(model);
+        std::vector<std::string> args = {"scene", "import", dir.File(model), dir.File("seen.y3d")};
+        args.insert(args.end(), options.begin(), options.end());
+        CommandResult import = RunMirel(args);
+        ASSERT_EQ(import.exitCode, 0) << import.err;
+        for (const char* expected :
+             {": the model has no camera; one is added", ": the model has no light; a white"})
+            EXPECT_NE(import.err.find(std::string("warning: ") + dir.File(model) + expected),
+                      std::string::npos)
+                << import.err;
+        EXPECT_NE(import.out.find("1 cameras, 1 lights"), std::string::npos) << import.out;
+        CommandResult dump = Dump(dir.File("seen.y3d"));
+        ASSERT_EQ(dump.exitCode, 0) << dump.err;
+        EXPECT_NE(Item(dump.out, "lights", "default light")
+                      .find(shadows ? "\"castsShadows\":true" : "\"castsShadows\":false"),
+                  std::string::npos)
+            << dump.out;
+        if (!display) continue;
+        CommandResult render = RunMirel(RenderArgs(dir, "seen.y3d", std::string(model) + ".png"));
+        ASSERT_EQ(render.exitCode, 0) << render.err;
+        // The model lies inside the frame, clear of its edges, and fills a
+        // good part of it.
+        const LitArea a = Lit(dir.File(std::string(model) + ".png"));
+        EXPECT_GT(a.left, 0);
+        EXPECT_GT(a.top, 0);
+        EXPECT_LT(a.right, a.width - 1);
+        EXPECT_LT(a.bottom, a.height - 1);
+        EXPECT_GT(std::max(double(a.right - a.left + 1) / a.width, double(a.bottom - a.top + 1) / a.height),
+                  0.4);
+        EXPECT_GT(a.count, a.width * a.height / 10);
+    }
+    // Refused instead when asked, in one line naming the file and what to do.
+    for (const auto& [option, expected] :
+         {std::pair{"--no-default-camera", "the model has no camera; add one to it, or import it without "
+                                           "--no-default-camera to get one that frames the scene\n"},
+          {"--no-default-light",
+           "the model has no light; add one to it, or import it without --no-default-light to get one\n"}}) {
+        CommandResult r =
+            RunMirel({"scene", "import", dir.File("far.gltf"), dir.File("refused.y3d"), option});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, dir.File("far.gltf") + ": " + expected);
+        EXPECT_FALSE(FileExists(dir.File("refused.y3d")));
+    }
+}
+
+// A scene file without a camera or a light: rendering it says which file
+// lacks what and how to mend it, after the list's own index error.
+TEST_F(MirelScene, SceneFilesWithoutCameraOrLightSayWhatIsMissing) {
+    if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no display";
+    for (const auto& [kind, name, option] :
+         {std::tuple{TY3dObject::okCamera, "camera", "--no-default-camera"},
+          {TY3dObject::okLight, "light", "--no-default-light"}}) {
+        SCOPED_TRACE(name);
+        // A triangle, and the one of camera and light that is not missing.
+        TY3dDocument d;
+        TY3dObject box;
+        box.Node.Header = {1, 0, -1, "Box"};
+        box.What = TY3dObject::okMesh;
+        box.Mesh.Header = {1, 0, -1, "Box"};
+        box.Mesh.Flags = vfPosition | vfNormal;
+        box.Mesh.Vertices = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1};
+        box.Mesh.VertexCount = 3;
+        box.Mesh.Indices = {0, 1, 2};
+        box.Mesh.Groups.push_back({4, -1, 0, 3});
+        d.Objects.push_back(box);
+        TY3dObject other;
+        other.Node.Header = {2, 0, -1, "Other"};
+        other.Node.Translation[2] = 5;
+        if (kind == TY3dObject::okCamera) {
+            other.What = TY3dObject::okLight;
+            other.Light.Header = {2, 0, -1, "Other"};
+        } else {
+            other.What = TY3dObject::okCamera;
+            other.Camera.Header = {2, 0, -1, "Other"};
+        }
+        d.Objects.push_back(other);
+        SaveY3dFile(d, dir.File("lacking.y3d"));
+        CommandResult r = RunMirel(RenderArgs(dir, "lacking.y3d", "lacking.png"));
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, dir.File("lacking.y3d") + ": List index out of bounds (0): the scene has no " +
+                             name + "; add one to the model or import it again without " + option + "\n");
+    }
+}
+
+// Whatever does not come over is named in a warning: faces assimp drops,
+// texture transforms, scale animations, orthographic cameras.
+TEST_F(MirelScene, LossesAreNamed) {
+    GltfModel torn;
+    const int quad = torn.Floats({0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "VEC3", 3, true);
+    // A triangle past the vertices and an incomplete last one.
+    const int indices = torn.Indices({0, 1, 2, 0, 2, 9, 1, 2});
+    WriteFileText(
+        dir.File("torn.gltf"),
+        torn.Text("\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"mesh\":0}],\"meshes\":[{\"primitives\":[{"
+                  "\"attributes\":{\"POSITION\":" +
+                  std::to_string(quad) + "},\"indices\":" + std::to_string(indices) + "}]}]"));
+    WriteTarga(dir.File("t.tga"), 2, 2, 10, 20, 30);
+    WriteFileText(dir.File("moved.gltf"),
+                  CubeModel("",
+                            ",\"materials\":[{\"name\":\"Painted\",\"pbrMetallicRoughness\":{"
+                            "\"baseColorTexture\":{\"index\":0,\"extensions\":{\"KHR_texture_transform\":{"
+                            "\"offset\":[0.5,0],\"scale\":[2,2]}}}}}],\"textures\":[{\"source\":0}],"
+                            "\"images\":[{\"uri\":\"t.tga\"}],\"extensionsUsed\":[\"KHR_texture_transform\"]",
+                            ",\"material\":0"));
+    GltfModel grows;
+    const int corners = grows.Floats(kCubeCorners, "VEC3", 3, true);
+    const int triangles = grows.Indices(kCubeTriangles);
+    const int times = grows.Floats({0.0f, 1.0f}, "SCALAR", 1);
+    const int sizes = grows.Floats({1, 1, 1, 2, 2, 2}, "VEC3", 3);
+    WriteFileText(
+        dir.File("grows.gltf"),
+        grows.Text("\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"name\":\"Box\",\"mesh\":0}],\"meshes\":[{"
+                   "\"primitives\":[{\"attributes\":{\"POSITION\":" +
+                   std::to_string(corners) + "},\"indices\":" + std::to_string(triangles) +
+                   "}]}],\"animations\":[{\"channels\":[{\"sampler\":0,\"target\":{\"node\":0,\"path\":"
+                   "\"scale\"}}],\"samplers\":[{\"input\":" +
+                   std::to_string(times) + ",\"output\":" + std::to_string(sizes) + "}]}]"));
+    // An orthographic camera 5 in front of the cube, showing 4 by 3.
+    const std::string orthographic = ",\"cameras\":[{\"type\":\"orthographic\",\"orthographic\":{\"xmag\":2,"
+                                     "\"ymag\":1.5,\"znear\":0.1,\"zfar\":50}}]",
+                      flatCamera = "{\"name\":\"Flat\",\"camera\":0,\"translation\":[0,0,5]}";
+    WriteFileText(dir.File("flat.gltf"), CubeModel("", orthographic, "", flatCamera));
+
+    for (const auto& [model, expected] :
+         {std::pair{"torn.gltf", "assimp, while reading: Some faces had out-of-range indices"},
+          {"torn.gltf",
+           "assimp, while reading: The number of vertices was not compatible with the TRIANGLES mode"},
+          {"moved.gltf", "material Painted: the texture transform of its diffuse map"},
+          {"grows.gltf", "node Box: its scale animation is not carried over"},
+          {"flat.gltf",
+           "camera Flat: it is orthographic; it becomes a perspective camera that shows the same 4 by 3 "
+           "at 5 in front of it"}}) {
+        CommandResult import = RunMirel({"scene", "import", dir.File(model), dir.File("lossy.y3d")});
+        ASSERT_EQ(import.exitCode, 0) << import.err;
+        EXPECT_NE(import.err.find(std::string("warning: ") + dir.File(model) + ": " + expected),
+                  std::string::npos)
+            << import.err;
+    }
+    // The last key frame, for the scene effect's "loop".
+    ASSERT_EQ(RunMirel({"scene", "import", dir.File("grows.gltf"), dir.File("grows.y3d")}).exitCode, 0);
+    EXPECT_NE(Dump(dir.File("grows.y3d")).out.find("\"lastFrame\":30,"), std::string::npos);
+    EXPECT_NE(Dump(dir.File("lossy.y3d")).out.find("\"lastFrame\":0,"), std::string::npos);
+
+    // The orthographic camera shows, in perspective, the same 4 by 3 at the
+    // cube's centre: a 2 by 1.5 face there fills half the frame each way.
+    if (!std::getenv("DISPLAY")) return;
+    WriteFileText(dir.File("flat.gltf"),
+                  CubeModel(",\"scale\":[1,0.75,0.001]", orthographic, "", flatCamera));
+    ASSERT_EQ(RunMirel({"scene", "import", dir.File("flat.gltf"), dir.File("flat.y3d")}).exitCode, 0);
+    CommandResult render = RunMirel(RenderArgs(dir, "flat.y3d", "flat.png"));
+    ASSERT_EQ(render.exitCode, 0) << render.err;
+    const LitArea a = Lit(dir.File("flat.png"));
+    EXPECT_NEAR(a.left, 40, 2);
+    EXPECT_NEAR(a.right, 119, 2);
+    EXPECT_NEAR(a.top, 30, 2);
+    EXPECT_NEAR(a.bottom, 89, 2);
+}
+
+// Refused in one line naming the file, with nothing written: numbers that
+// are not finite, a model with nothing to draw, glTF 1.0 in either form.
+TEST_F(MirelScene, UnusableModelsAreRefused) {
+    // A cube with the given corners and texture coordinates.
+    auto cubeWith = [](const std::vector<float>& corners, const std::vector<float>& uv) {
+        GltfModel m;
+        const int positions = m.Floats(corners, "VEC3", 3, true);
+        const int triangles = m.Indices(kCubeTriangles);
+        const int coords = m.Floats(uv, "VEC2", 2);
+        return m.Text("\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"name\":\"Box\",\"mesh\":0}],"
+                      "\"meshes\":[{\"name\":\"Box\",\"primitives\":[{\"attributes\":{\"POSITION\":" +
+                      std::to_string(positions) + ",\"TEXCOORD_0\":" + std::to_string(coords) +
+                      "},\"indices\":" + std::to_string(triangles) + "}]}]");
+    };
+    std::vector<float> corners = kCubeCorners, coords(16, 0.5f);
+    corners[4] = INFINITY;
+    WriteFileText(dir.File("infinite.gltf"), cubeWith(corners, coords));
+    coords[3] = NAN;
+    WriteFileText(dir.File("unmapped.gltf"), cubeWith(kCubeCorners, coords));
+    GltfModel runaway;
+    const int cube = runaway.Floats(kCubeCorners, "VEC3", 3, true);
+    const int triangles = runaway.Indices(kCubeTriangles);
+    const int times = runaway.Floats({0.0f, 1.0f}, "SCALAR", 1);
+    const int places = runaway.Floats({0, 0, 0, 0, INFINITY, 0}, "VEC3", 3);
+    WriteFileText(
+        dir.File("runaway.gltf"),
+        runaway.Text("\"scenes\":[{\"nodes\":[0]}],\"nodes\":[{\"name\":\"Box\",\"mesh\":0}],\"meshes\":[{"
+                     "\"primitives\":[{\"attributes\":{\"POSITION\":" +
+                     std::to_string(cube) + "},\"indices\":" + std::to_string(triangles) +
+                     "}]}],\"animations\":[{\"name\":\"Run\",\"channels\":[{\"sampler\":0,\"target\":{"
+                     "\"node\":0,\"path\":\"translation\"}}],\"samplers\":[{\"input\":" +
+                     std::to_string(times) + ",\"output\":" + std::to_string(places) + "}]}]"));
+    WriteFileText(dir.File("empty.gltf"),
+                  "{\"asset\":{\"version\":\"2.0\"},\"scene\":0,\"scenes\":[{\"nodes\":[0]}],"
+                  "\"nodes\":[{\"name\":\"Nothing\"}]}");
+    const std::string old =
+        "{\"asset\":{\"version\":\"1.0\"},\"scene\":\"s\",\"scenes\":{\"s\":{\"nodes\":[]}}}";
+    WriteFileText(dir.File("old.gltf"), old);
+    WriteFileBytes(dir.File("old.glb"), Glb(old, 1));
+
+    const std::string out = dir.File("out.y3d");
+    for (const auto& [model, expected] :
+         {std::pair{
+              "infinite.gltf",
+              ": a number that is not finite (an infinity or not a number) in the positions of mesh Box"},
+          {"unmapped.gltf", ": a number that is not finite (an infinity or not a number) in the texture "
+                            "coordinates of mesh Box"},
+          {"runaway.gltf", ": a number that is not finite (an infinity or not a number) in the keys of node "
+                           "Box in animation Run"},
+          {"empty.gltf", ": the model has nothing to draw"},
+          {"old.gltf",
+           ": it is a glTF 1.0 model, which cannot be imported correctly; convert it to glTF 2.0"},
+          {"old.glb",
+           ": it is a glTF 1.0 model, which cannot be imported correctly; convert it to glTF 2.0"}}) {
+        SCOPED_TRACE(model);
+        CommandResult r = RunMirel({"scene", "import", dir.File(model), out});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err.rfind(dir.File(model) + expected, 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_FALSE(FileExists(out));
+    }
+    // An empty model is kept when asked, with a warning.
+    CommandResult kept = RunMirel({"scene", "import", dir.File("empty.gltf"), out, "--allow-empty"});
+    EXPECT_EQ(kept.exitCode, 0) << kept.err;
+    EXPECT_NE(kept.err.find("warning: " + dir.File("empty.gltf") + ": the model has nothing to draw"),
+              std::string::npos)
+        << kept.err;
+}

@@ -20,7 +20,8 @@ namespace {
 // ---- import ----
 
 const char* kImportUsage = "scene import IN OUT.y3d [--fps N] [--embed-textures] [--no-shadows] "
-                           "[--ambient R,G,B] [--background R,G,B] [--light-scale S]";
+                           "[--ambient R,G,B] [--background R,G,B] [--light-scale S] "
+                           "[--no-default-camera] [--no-default-light] [--allow-empty]";
 
 // A number from the command line, or false.
 bool ParseNumber(const std::string& text, double& out) {
@@ -65,6 +66,12 @@ int SceneImport(const MirelArgs& args) {
             options.EmbedTextures = true;
         } else if (a == "--no-shadows") {
             options.Shadows = false;
+        } else if (a == "--no-default-camera") {
+            options.DefaultCamera = false;
+        } else if (a == "--no-default-light") {
+            options.DefaultLight = false;
+        } else if (a == "--allow-empty") {
+            options.AllowEmpty = true;
         } else if (a.rfind("--", 0) != 0) {
             files.push_back(a);
         } else {
@@ -181,6 +188,14 @@ std::string DumpJson(TSmartY3dLoader& loader, double time) {
                   Json(scene.AmbientColor).c_str());
     const int32_t camera = scene.Camera ? IndexIn(scene.Cameras, scene.Camera) : -1;
     out += camera >= 0 ? Format("\"camera\":%d,\n", camera) : "\"camera\":null,\n";
+    // The scene frame of the last animation key (0 without animation): what
+    // an author gives the scene effect as its "loop".
+    double lastFrame = 0.0;
+    for (Ts3dAnimPosition* track : loader.Tracks)
+        for (const TAnim* anim : {&track->PositionTrack, &track->RotationTrack})
+            for (int32_t k = 0; k < anim->Keys.Count(); k++)
+                lastFrame = std::max(lastFrame, double(anim->Keys.Get(k)->Time));
+    out += Format("\"lastFrame\":%s,\n", JsonFloat(float(lastFrame)).c_str());
 
     std::vector<std::string> items;
     for (size_t i = 0; i < loader.Images.size(); i++) {

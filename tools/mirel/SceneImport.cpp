@@ -1,7 +1,9 @@
 #include "tools/mirel/SceneImport.h"
 
+#include <assimp/DefaultLogger.hpp>
 #include <assimp/GltfMaterial.h>
 #include <assimp/Importer.hpp>
+#include <assimp/LogStream.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -30,6 +32,18 @@ constexpr double kDegrees = 180.0 / M_PI;
 constexpr double kDefaultTicksPerSecond = 25.0;
 // The most frames animations are sampled over (an hour at 30 per second).
 constexpr int32_t kMaxFrames = 108000;
+// The camera added to a model without one: its stored field of view (the
+// engine divides it by the screen's aspect ratio, so 4:3 sees 45 degrees
+// vertically), how far above the front it looks from, and the room it leaves
+// round the scene's bounding sphere.
+constexpr double kDefaultFov = 60.0;
+constexpr double kDefaultCameraElevation = 20.0 / kDegrees;
+constexpr double kDefaultMargin = 1.05;
+// The light added to a model without one stands higher and well away, so
+// that its spot cone (whose falloff the engine derives from its width) is
+// narrow and lights the whole scene evenly enough.
+constexpr double kDefaultLightElevation = 40.0 / kDegrees;
+constexpr double kDefaultLightDistance = 8.0; // in bounding-sphere radii
 
 // ---- small helpers ----
 
@@ -110,6 +124,82 @@ std::map<std::string, std::string> ObjReflectionMaps(const std::string& objPath,
         }
     }
     return maps;
+}
+
+// ---- what assimp says while reading ----
+
+// Collects assimp's log lines ("Warn,  T0: text").
+class TLogCollector : public Assimp::LogStream {
+public:
+    explicit TLogCollector(std::vector<std::string>& lines) : lines_(lines) {}
+    void write(const char* message) override { lines_.emplace_back(message); }
+
+private:
+    std::vector<std::string>& lines_;
+};
+
+// Assimp's logger for the span of one read (the logger is the process's
+// own; it owns and frees the collector).
+class TAssimpLog {
+public:
+    explicit TAssimpLog(std::vector<std::string>& lines) {
+        Assimp::DefaultLogger::create("", Assimp::Logger::NORMAL, 0);
+        Assimp::DefaultLogger::get()->attachStream(
+            new TLogCollector(lines), Assimp::Logger::Info | Assimp::Logger::Warn | Assimp::Logger::Err);
+    }
+    ~TAssimpLog() { Assimp::DefaultLogger::kill(); }
+    TAssimpLog(const TAssimpLog&) = delete;
+    TAssimpLog& operator=(const TAssimpLog&) = delete;
+};
+
+// A log line split into its severity ("Info", "Warn", "Error") and text.
+std::pair<std::string, std::string> LogParts(std::string line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    const size_t comma = line.find(',');
+    const size_t colon = line.find(": ", comma == std::string::npos ? 0 : comma);
+    if (comma == std::string::npos || colon == std::string::npos) return {"", line};
+    return {line.substr(0, comma), line.substr(colon + 2)};
+}
+
+// The glTF version a binary glTF file declares in its header (0 when it is
+// none).
+uint32_t GlbVersion(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    uint8_t head[8] = {};
+    if (!file.read(reinterpret_cast<char*>(head), 8) || std::memcmp(head, "glTF", 4) != 0) return 0;
+    return uint32_t(head[4]) | uint32_t(head[5]) << 8 | uint32_t(head[6]) << 16 | uint32_t(head[7]) << 24;
+}
+
+// ---- numbers that are not finite ----
+
+bool Finite(const float* values, size_t count) {
+    for (size_t i = 0; i < count; i++)
+        if (!std::isfinite(values[i])) return false;
+    return true;
+}
+
+bool Finite(const aiVector3D* values, size_t count) {
+    return !values || Finite(&values[0].x, count * 3);
+}
+
+bool Finite(const aiMatrix4x4& m) {
+    return Finite(&m.a1, 16);
+}
+
+bool FiniteKeys(const aiVectorKey* keys, unsigned count) {
+    for (unsigned k = 0; k < count; k++)
+        if (!std::isfinite(keys[k].mTime) || !Finite(&keys[k].mValue, 1)) return false;
+    return true;
+}
+
+bool FiniteKeys(const aiQuatKey* keys, unsigned count) {
+    for (unsigned k = 0; k < count; k++) {
+        const aiQuaternion& q = keys[k].mValue;
+        const float v[4] = {q.w, q.x, q.y, q.z};
+        if (!std::isfinite(keys[k].mTime) || !Finite(v, 4)) return false;
+    }
+    return true;
 }
 
 // ---- animation sampling ----
@@ -207,6 +297,8 @@ private:
     void Warn(const std::string& text) { result_.Warnings.push_back(text); }
 
     void Read();
+    void RefuseNonFinite() const;
+    void RefuseNonFinite(const aiNode* node, int32_t depth) const;
     void CollectAnimations();
     void MeasureScene(const aiNode* node, const aiMatrix4x4& parent, int32_t depth);
     void WriteMaterials();
@@ -226,13 +318,25 @@ private:
     int32_t MeshId(unsigned index, const aiVector3D& scale, int32_t carrierId, bool& isNew);
     TY3dMesh MakeMesh(const aiMesh* mesh, const aiVector3D& scale);
     void WarnAboutMesh(const aiMesh* mesh);
-    TY3dCamera MakeCamera(const aiCamera* camera);
+    TY3dCamera MakeCamera(const aiCamera* camera, const aiNode* node);
+    // Where a camera added to the scene would stand to see all of it.
+    struct TFraming {
+        aiVector3D Centre; // of the scene's bounding sphere, in the rest pose
+        float Radius = 1.0f;
+        aiVector3D Eye; // the camera's place
+        float Distance = 1.0f;
+    };
+    TFraming Framing() const;
+    // A node of its own at `at`, looking at `target`, on the root.
+    TY3dObject& AddViewNode(const std::string& name, const aiVector3D& at, const aiVector3D& target);
+    void AddDefaultViews();
     TY3dLight MakeLight(const aiLight* light);
     void WriteTrack(TY3dObject& object, const aiNode* node, const TChannel& channel, const TPose& rest,
                     const aiVector3D& parentScale);
 
     std::string path_;
     std::string folder_;
+    std::vector<std::string> log_;                      // assimp's log of the read
     bool gltf_ = false;                                 // read as glTF
     std::map<std::string, std::string> objReflections_; // OBJ: material -> reflection map
     TSceneImportOptions options_;
@@ -277,6 +381,14 @@ TSceneImportResult TImporter::Run() {
         if (!placedLights_.count(i) && scene_->mLights[i]->mType != aiLightSource_AMBIENT)
             Warn(Format("light %s belongs to no node and is not carried over",
                         scene_->mLights[i]->mName.C_Str()));
+    if (result_.Meshes == 0) {
+        if (!options_.AllowEmpty)
+            throw Exception(Format("%s: the model has nothing to draw (no triangles in any of its nodes); "
+                                   "--allow-empty imports it all the same",
+                                   path_.c_str()));
+        Warn("the model has nothing to draw (no triangles in any of its nodes); the scene is empty");
+    }
+    AddDefaultViews();
     result_.LastFrame = lastFrame_;
     return std::move(result_);
 }
@@ -292,13 +404,178 @@ void TImporter::Read() {
     // vertices one normal, so a cube without normals would come out round.
     const unsigned flags = aiProcess_Triangulate | aiProcess_SortByPType | aiProcess_JoinIdenticalVertices |
                            aiProcess_ValidateDataStructure;
-    scene_ = importer_.ReadFile(path_, flags);
+    // glTF 1.0 goes through a reader of its own in assimp, which places
+    // nodes by their own rotation, drops animations and leaves lights
+    // black: such models are refused, before reading (binary files say
+    // their version in their header) or by the reader assimp chose.
+    const std::string gltf1 =
+        Format("%s: it is a glTF 1.0 model, which cannot be imported correctly; convert it to glTF 2.0 "
+               "(Blender and the common glTF converters read 1.0 and write 2.0)",
+               path_.c_str());
+    if (GlbVersion(path_) == 1) throw Exception(gltf1);
+    {
+        TAssimpLog log(log_);
+        scene_ = importer_.ReadFile(path_, flags);
+    }
+    const std::string gltf1Reader = "matching importer for this file format: glTF Importer.";
+    for (const std::string& line : log_)
+        if (LogParts(line).second.find(gltf1Reader) != std::string::npos) throw Exception(gltf1);
     if (!scene_ || !scene_->mRootNode)
         throw Exception(Format("%s: %s", path_.c_str(), importer_.GetErrorString()));
+    RefuseNonFinite();
+    // What assimp left out while reading (faces with indices past the
+    // vertices, an incomplete last triangle, ...), each once. Vertices no
+    // face uses are no loss (nothing would draw them), and the field of view
+    // of an orthographic camera is made here.
+    const bool orthographic = std::any_of(scene_->mCameras, scene_->mCameras + scene_->mNumCameras,
+                                          [](const aiCamera* c) { return c->mOrthographicWidth > 0.0f; });
+    std::set<std::string> said;
+    for (const std::string& line : log_) {
+        const auto [severity, text] = LogParts(line);
+        const bool noLoss = text.find("unreferenced vertices") != std::string::npos ||
+                            (orthographic && text.find("aiCamera::mHorizontalFOV") != std::string::npos);
+        if ((severity == "Warn" || severity == "Error") && !noLoss && said.insert(text).second)
+            Warn("assimp, while reading: " + text);
+    }
     for (unsigned i = 0; i < scene_->mNumCameras; i++)
         cameras_.emplace(scene_->mCameras[i]->mName.C_Str(), i);
     for (unsigned i = 0; i < scene_->mNumLights; i++)
         lights_.emplace(scene_->mLights[i]->mName.C_Str(), i);
+}
+
+void TImporter::RefuseNonFinite() const {
+    auto refuse = [&](const std::string& where) {
+        throw Exception(Format("%s: a number that is not finite (an infinity or not a number) in %s; the "
+                               "model is refused",
+                               path_.c_str(), where.c_str()));
+    };
+    for (unsigned i = 0; i < scene_->mNumMeshes; i++) {
+        const aiMesh* mesh = scene_->mMeshes[i];
+        const std::string name = " of mesh " + Name(mesh->mName, Format("%u", i));
+        if (!Finite(mesh->mVertices, mesh->mNumVertices)) refuse("the positions" + name);
+        if (!Finite(mesh->mNormals, mesh->mNumVertices)) refuse("the normals" + name);
+        for (unsigned t = 0; t < AI_MAX_NUMBER_OF_TEXTURECOORDS; t++)
+            if (!Finite(mesh->mTextureCoords[t], mesh->mNumVertices))
+                refuse("the texture coordinates" + name);
+    }
+    RefuseNonFinite(scene_->mRootNode, 0);
+    for (unsigned a = 0; a < scene_->mNumAnimations; a++) {
+        const aiAnimation* animation = scene_->mAnimations[a];
+        for (unsigned c = 0; c < animation->mNumChannels; c++) {
+            const aiNodeAnim* ch = animation->mChannels[c];
+            if (!FiniteKeys(ch->mPositionKeys, ch->mNumPositionKeys) ||
+                !FiniteKeys(ch->mRotationKeys, ch->mNumRotationKeys) ||
+                !FiniteKeys(ch->mScalingKeys, ch->mNumScalingKeys))
+                refuse(Format("the keys of node %s in animation %s", ch->mNodeName.C_Str(),
+                              Name(animation->mName, Format("%u", a)).c_str()));
+        }
+    }
+    for (unsigned i = 0; i < scene_->mNumCameras; i++) {
+        const aiCamera* c = scene_->mCameras[i];
+        const float v[] = {c->mPosition.x, c->mPosition.y,       c->mPosition.z,    c->mLookAt.x,
+                           c->mLookAt.y,   c->mLookAt.z,         c->mUp.x,          c->mUp.y,
+                           c->mUp.z,       c->mHorizontalFOV,    c->mClipPlaneNear, c->mClipPlaneFar,
+                           c->mAspect,     c->mOrthographicWidth};
+        if (!Finite(v, std::size(v))) refuse(Format("camera %s", c->mName.C_Str()));
+    }
+    for (unsigned i = 0; i < scene_->mNumLights; i++) {
+        const aiLight* l = scene_->mLights[i];
+        const float v[] = {l->mPosition.x,     l->mPosition.y,    l->mPosition.z,     l->mDirection.x,
+                           l->mDirection.y,    l->mDirection.z,   l->mColorDiffuse.r, l->mColorDiffuse.g,
+                           l->mColorDiffuse.b, l->mAngleOuterCone};
+        if (!Finite(v, std::size(v))) refuse(Format("light %s", l->mName.C_Str()));
+    }
+}
+
+void TImporter::RefuseNonFinite(const aiNode* node, int32_t depth) const {
+    if (depth > kMaxNodeDepth) return; // refused by WriteNode
+    if (!Finite(node->mTransformation))
+        throw Exception(
+            Format("%s: a number that is not finite (an infinity or not a number) in the transform "
+                   "of node %s; the model is refused",
+                   path_.c_str(), Name(node->mName, "(unnamed)").c_str()));
+    for (unsigned i = 0; i < node->mNumChildren; i++)
+        RefuseNonFinite(node->mChildren[i], depth + 1);
+}
+
+TImporter::TFraming TImporter::Framing() const {
+    TFraming f;
+    if (boundsMin_.x <= boundsMax_.x) {
+        f.Centre = (boundsMin_ + boundsMax_) * 0.5f;
+        f.Radius = (boundsMax_ - boundsMin_).Length() * 0.5f;
+    }
+    // A scene that is a single point still gets a sphere to look at.
+    if (!(f.Radius > 1e-6f * std::max(1.0f, f.Centre.Length())))
+        f.Radius = std::max(1.0f, f.Centre.Length() * 1e-3f);
+    // The sphere fills the height of a 4:3 screen, less a margin.
+    const double vertical = kDefaultFov * 3.0 / 4.0 / kDegrees;
+    f.Distance = float(f.Radius / std::sin(vertical / 2.0) * kDefaultMargin);
+    f.Eye = f.Centre + aiVector3D(0.0f, float(std::sin(kDefaultCameraElevation)),
+                                  float(std::cos(kDefaultCameraElevation))) *
+                           f.Distance;
+    return f;
+}
+
+TY3dObject& TImporter::AddViewNode(const std::string& name, const aiVector3D& at, const aiVector3D& target) {
+    TY3dObject object;
+    object.Node.Header = {nextId_++, 0, -1, name};
+    const aiQuaternion turn = FrameRotation(target - at, aiVector3D(0, 1, 0));
+    object.Node.Translation[0] = at.x;
+    object.Node.Translation[1] = at.y;
+    object.Node.Translation[2] = at.z;
+    object.Node.Rotation[0] = -turn.x;
+    object.Node.Rotation[1] = -turn.y;
+    object.Node.Rotation[2] = -turn.z;
+    object.Node.Rotation[3] = turn.w;
+    document_.Objects.push_back(std::move(object));
+    result_.Nodes++;
+    return document_.Objects.back();
+}
+
+void TImporter::AddDefaultViews() {
+    const bool camera = result_.Cameras == 0, light = result_.Lights == 0;
+    if (camera && !options_.DefaultCamera)
+        throw Exception(Format("%s: the model has no camera; add one to it, or import it without "
+                               "--no-default-camera to get one that frames the scene",
+                               path_.c_str()));
+    if (light && !options_.DefaultLight)
+        throw Exception(Format("%s: the model has no light; add one to it, or import it without "
+                               "--no-default-light to get one",
+                               path_.c_str()));
+    const TFraming f = Framing();
+    if (camera) {
+        TY3dObject& object = AddViewNode("default camera", f.Eye, f.Centre);
+        object.What = TY3dObject::okCamera;
+        object.Camera.Header = {object.Node.Header.Id, 0, -1, object.Node.Header.Name};
+        object.Camera.Fov = float(kDefaultFov);
+        object.Camera.Far = (f.Distance + f.Radius) * 1.5f;
+        object.Camera.Near = std::max((f.Distance - f.Radius) * 0.5f, object.Camera.Far / 1000.0f);
+        object.Camera.TargetDistance = f.Distance;
+        result_.Cameras++;
+        Warn("the model has no camera; one is added that looks at the whole scene from the front and a "
+             "little above (--no-default-camera refuses such a model instead)");
+    }
+    if (light) {
+        const float reach = float(kDefaultLightDistance) * f.Radius;
+        const aiVector3D at = f.Centre + aiVector3D(0.0f, float(std::sin(kDefaultLightElevation)),
+                                                    float(std::cos(kDefaultLightElevation))) *
+                                             reach;
+        TY3dObject& object = AddViewNode("default light", at, f.Centre);
+        object.What = TY3dObject::okLight;
+        TY3dLight& l = object.Light;
+        l.Header = {object.Node.Header.Id, 0, -1, object.Node.Header.Name};
+        l.Spot = options_.Shadows;
+        l.CastsShadows = options_.Shadows;
+        // The cone holds the bounding sphere with a little room.
+        l.Cone = l.Spot ? float(2.0 * std::asin(1.1 / kDefaultLightDistance) * kDegrees) : 180.0f;
+        l.ShadowFar = reach + 1.1f * f.Radius;
+        l.ShadowNear = std::max(reach - 1.1f * f.Radius, l.ShadowFar / 100.0f);
+        result_.Lights++;
+        Warn(options_.Shadows ? "the model has no light; a white spot light casting shadows is added above "
+                                "the camera (--no-default-light refuses such a model instead)"
+                              : "the model has no light; a white omni light is added above the camera "
+                                "(--no-default-light refuses such a model instead)");
+    }
 }
 
 void TImporter::CollectAnimations() {
@@ -493,6 +770,13 @@ bool TImporter::AddMap(const aiMaterial* material, const std::string& name, aiTe
     if (material->Get(AI_MATKEY_UVWSRC(type, 0), uvSet) == AI_SUCCESS && uvSet != 0)
         Warn(Format("material %s: its %s map uses texture-coordinate set %d; it is drawn with the first set",
                     name.c_str(), what, uvSet));
+    aiUVTransform transform;
+    if (material->Get(AI_MATKEY_UVTRANSFORM(type, 0), transform) == AI_SUCCESS &&
+        (transform.mTranslation.x != 0.0f || transform.mTranslation.y != 0.0f ||
+         transform.mScaling.x != 1.0f || transform.mScaling.y != 1.0f || transform.mRotation != 0.0f))
+        Warn(Format("material %s: the texture transform of its %s map (offset, scale, rotation) is not "
+                    "carried over; the picture is drawn untransformed",
+                    name.c_str(), what));
     float amount = 1.0f;
     material->Get(AI_MATKEY_TEXBLEND(type, 0), amount);
     AddMap(path.C_Str(), name, mapType, amount, y3d, normals);
@@ -592,11 +876,7 @@ int32_t TImporter::PictureIndex(const std::string& path, const std::string& mate
             // What the engine will make of it when it loads the scene.
             try {
                 const std::vector<uint8_t> bytes = ReadWholeFile(found);
-                if (DecodeScenePicture(bytes.data(), bytes.size()).Indexed)
-                    Warn(Format(
-                        "picture %s holds palette indices, which the engine reads instead of its colours; "
-                        "save it in full colour or use --embed-textures",
-                        path.c_str()));
+                DecodeScenePicture(bytes.data(), bytes.size());
             } catch (const Exception& e) {
                 Warn(Format("picture %s cannot be read by the engine: %s", path.c_str(), e.what()));
             }
@@ -771,7 +1051,7 @@ void TImporter::WriteAttachment(TY3dObject& object, const TAttachment& attachmen
     }
     case TAttachment::akCamera:
         object.What = TY3dObject::okCamera;
-        object.Camera = MakeCamera(scene_->mCameras[attachment.Index]);
+        object.Camera = MakeCamera(scene_->mCameras[attachment.Index], node);
         object.Camera.Header = {id, object.Node.Header.Parent, -1, object.Node.Header.Name};
         result_.Cameras++;
         break;
@@ -891,7 +1171,7 @@ TY3dMesh TImporter::MakeMesh(const aiMesh* mesh, const aiVector3D& scale) {
     return y3d;
 }
 
-TY3dCamera TImporter::MakeCamera(const aiCamera* camera) {
+TY3dCamera TImporter::MakeCamera(const aiCamera* camera, const aiNode* node) {
     TY3dCamera y3d;
     // Assimp gives glTF's vertical field of view times the camera's aspect
     // ratio (times 1 without one). The engine divides the stored angle by
@@ -904,9 +1184,30 @@ TY3dCamera TImporter::MakeCamera(const aiCamera* camera) {
     y3d.Near = camera->mClipPlaneNear;
     y3d.Far = camera->mClipPlaneFar;
     y3d.TargetDistance = 0.0f;
-    if (camera->mOrthographicWidth > 0.0f)
-        Warn(Format("camera %s: it is orthographic; the engine draws it in perspective",
-                    camera->mName.C_Str()));
+    if (camera->mOrthographicWidth > 0.0f) {
+        // An orthographic camera shows a rectangle of half width w and half
+        // height w / aspect. The engine draws in perspective: from the same
+        // place, looking the same way, the camera shows the same rectangle
+        // at the distance of the scene's centre along its view.
+        const double shape = aspect > 0.0 ? aspect : 4.0 / 3.0;
+        const double halfHeight = camera->mOrthographicWidth / shape;
+        const auto known = worlds_.find(node);
+        const aiMatrix4x4 world = known != worlds_.end() ? known->second : aiMatrix4x4();
+        const aiVector3D at = world * CameraPosition(camera);
+        aiVector3D axis = aiMatrix3x3(world) * camera->mLookAt;
+        axis = axis.SquareLength() > 0.0f ? axis.Normalize() : aiVector3D(0, 0, -1);
+        const TFraming f = Framing();
+        float distance = (f.Centre - at) * axis;
+        if (!(distance > 1e-6f * f.Radius)) distance = std::max((f.Centre - at).Length(), f.Radius);
+        y3d.Fov = float(2.0 * std::atan(halfHeight / distance) * kDegrees * shape);
+        y3d.TargetDistance = distance;
+        if (!(y3d.Near > 0.0f && y3d.Near < distance)) y3d.Near = distance / 100.0f;
+        if (!(y3d.Far > distance)) y3d.Far = distance + 2.0f * f.Radius;
+        Warn(Format(
+            "camera %s: it is orthographic; it becomes a perspective camera that shows the same %g by "
+            "%g at %g in front of it (the scene's centre)",
+            camera->mName.C_Str(), 2.0 * camera->mOrthographicWidth, 2.0 * halfHeight, double(distance)));
+    }
     return y3d;
 }
 

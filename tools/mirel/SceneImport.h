@@ -9,7 +9,11 @@
 // shininess, two-sidedness, transparency and the diffuse, bump and
 // reflection maps, pictures by reference or embedded, perspective cameras,
 // point and spot lights, and node animations sampled into CTRL tracks. What
-// cannot be carried over is named in a warning.
+// cannot be carried over is named in a warning, and so is what assimp drops
+// while reading. A model without a camera or a light gets one, so that it
+// can be seen; an orthographic camera becomes a perspective one showing the
+// same extent. Refused: numbers that are not finite, a model with nothing to
+// draw, glTF 1.0 (which assimp reads wrongly).
 #pragma once
 
 #include <string>
@@ -25,6 +29,9 @@ struct TSceneImportOptions {
     float Ambient[3] = {0.2f, 0.2f, 0.2f}; // the scene's global ambient light
     bool AmbientGiven = false;             // Ambient was given: the model's ambient lights do not add to it
     float LightScale = 1.0f;               // multiplies every light's intensity
+    bool DefaultCamera = true;             // a model without a camera gets one framing it (else refused)
+    bool DefaultLight = true;              // a model without a light gets one (else refused)
+    bool AllowEmpty = false;               // a model with nothing to draw is kept (else refused)
 };
 
 struct TSceneImportResult {
@@ -40,5 +47,6 @@ struct TSceneImportResult {
 };
 
 // Reads the model file. Raises Exception, naming the file, when it cannot be
-// read or holds something unusable (a picture that cannot be decoded).
+// read or holds something unusable (a picture that cannot be decoded, a
+// number that is not finite), or lacks what the options require.
 TSceneImportResult ImportScene(const std::string& path, const TSceneImportOptions& options);

@@ -11,8 +11,8 @@
 namespace {
 
 // The colour of palette entry i (opaque black for an index past the palette).
-// Decoders that know no transparency leave every alpha at 0 or every alpha at
-// 255; only a palette that mixes them carries transparency.
+// Only a palette that carries transparency (TBitmap::PaletteHasAlpha) gives
+// its alpha.
 TBitmapColor PaletteColor(const TBitmap& bitmap, uint8_t index, bool paletteAlpha) {
     const std::vector<TBitmapColor>& palette = bitmap.Palette();
     if (palette.empty()) return {index, index, index, 255}; // grey levels
@@ -167,12 +167,8 @@ TScenePicture DecodeScenePicture(const uint8_t* data, size_t size) {
     TReadOnlyMemoryStream stream(data, int64_t(size));
     DecodePicture(stream, target);
 
-    const std::vector<TBitmapColor>& palette = bitmap.Palette();
-    const bool paletteAlpha =
-        std::any_of(palette.begin(), palette.end(), [](const TBitmapColor& c) { return c.alpha < 255; }) &&
-        std::any_of(palette.begin(), palette.end(), [](const TBitmapColor& c) { return c.alpha > 0; });
+    const bool paletteAlpha = bitmap.PaletteHasAlpha();
     TScenePicture picture;
-    picture.Indexed = bitmap.BitsPerPixel() <= 8 && !palette.empty() && !bitmap.PaletteIsGrey();
     picture.Width = bitmap.Width();
     picture.Height = bitmap.Height();
     // Keep alpha only where some pixel is not opaque.

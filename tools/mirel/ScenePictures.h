@@ -12,7 +12,6 @@ struct TScenePicture {
     int32_t Width = 0;
     int32_t Height = 0;
     int32_t Channels = 3; // 3 (RGB) or 4 (RGBA)
-    bool Indexed = false; // the file holds colour indices (a palette that is not grey)
     std::vector<uint8_t> Pixels;
 };
 
