@@ -51,7 +51,15 @@ void TSceneLoadTest::Render(bool first) {
     Ts3dScene* scene = Scene();
     if (!scene) return;
     scene->SelectCamera(RoundIndex(GetFloatValue("camera")));
-    scene->Time = double(GetFloatValue("fps")) * LocalTime;
+    double frame = double(GetFloatValue("fps")) * LocalTime;
+    // "loop" (in scene frames), when positive: the scene frame is taken
+    // modulo it, so that a short animation repeats over a long part.
+    const double loop = GetFloatValue("loop");
+    if (loop > 0.0) {
+        frame = std::fmod(frame, loop);
+        if (frame < 0.0) frame += loop;
+    }
+    scene->Time = frame;
     scene->Render();
 }
 

@@ -1,11 +1,12 @@
 // TSceneLoadTest: the effect kind scripts name "TSceneLoadTest". It shows one
 // animated 3D scene from a scene file: loaded when the effect is added,
 // prepared whenever a part using it starts, and drawn every frame through the
-// camera its "camera" control names at scene time "fps" x local time.
+// camera its "camera" control names at scene time "fps" x local time (modulo
+// "loop" when that is positive).
 //
 // Values read: "name" (the scene file), "ReflectMapSize" and "ShadowMapSize"
 // (only when present), "background" (an image resource, or none), and every
-// frame "camera" and "fps".
+// frame "camera", "fps" and "loop".
 #pragma once
 
 #include <memory>

@@ -116,6 +116,38 @@ TEST(SceneEffect, SceneFrameIsFpsTimesLocalTime) {
     EXPECT_GT(DifferentPixels(demo.frame, mirel, 6), 100);
 }
 
+// "loop" 30: the scene frame is fps x local time modulo 30, so frames 35 and
+// 65 show frame 5 (the box at the same place); without "loop" the box has
+// moved on.
+TEST(SceneEffect, LoopRepeatsTheSceneAnimation) {
+    TSceneBuilder b;
+    const float origin[3] = {0, 0, 0}, eye[3] = {0, 6, 12}, light[3] = {2, 8, 6};
+    const int32_t box = b.AddMesh(BoxMesh(2, b.AddMaterial(ColourMaterial(0.9f, 0.3f, 0.2f))), origin);
+    b.AddCamera(eye, origin, 60);
+    b.AddLight(light, origin, 0, false);
+    b.Doc.Objects[0].Track = TY3dTrack{box, tkPositionKeys, true, 3, 60, {-4, 1, 0, 4, 1, 0}}; // frames 0, 60
+    TSceneFolder folder;
+    folder.Save(b.Doc, "slide.y3d");
+    TPlayingScript demo(folder);
+    NEED_WINDOW(demo.window);
+    demo.Load(R"(<effect name="looped" class="TSceneLoadTest">
+          <property name="name" value="slide.y3d"/><property name="fps" value="10"/>
+          <property name="loop" value="30"/></effect>
+        <effect name="plain" class="TSceneLoadTest">
+          <property name="name" value="slide.y3d"/><property name="fps" value="10"/></effect>
+        <part name="looped" start="0" stop="20"/><part name="plain" start="20" stop="40"/>)");
+    std::vector<RgbaPicture> frames;
+    for (double local : {0.5, 3.5, 6.5}) {
+        demo.window.FrameAt(local, 0.02f);
+        EXPECT_NEAR(demo.Scene()->Time, 5.0, 1e-3) << local;
+        frames.push_back(demo.frame);
+    }
+    EXPECT_LE(DifferentPixels(frames[0], frames[1], 6), 4);
+    EXPECT_LE(DifferentPixels(frames[0], frames[2], 6), 4);
+    demo.window.FrameAt(23.5, 0.02f); // frame 35 without the loop
+    EXPECT_GT(DifferentPixels(demo.frame, frames[0], 6), 100);
+}
+
 // Two parts of one effect: the scene is prepared when each starts and its
 // shadow maps released when each stops. The sizes come from the properties,
 // rounded ties-to-even; shadows on, reflections off, bump mapping on.
