@@ -83,9 +83,10 @@ int SceneImport(const MirelArgs& args) {
     const std::string& out = files[1];
 
     TSceneImportResult result = ImportScene(in, options);
+    // The warnings once the file is written: a failure prints its one line.
+    SaveY3dFile(result.Document, out);
     for (const std::string& warning : result.Warnings)
         std::fprintf(stderr, "warning: %s: %s\n", in.c_str(), warning.c_str());
-    SaveY3dFile(result.Document, out);
     std::printf("%s: %d nodes, %d meshes, %zu materials, %zu pictures, %d cameras, %d lights", out.c_str(),
                 result.Nodes, result.Meshes, result.Document.Materials.size(),
                 result.Document.Pictures.size(), result.Cameras, result.Lights);
