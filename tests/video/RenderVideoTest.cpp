@@ -2,6 +2,8 @@
 // soundtrack into each container, checked with ffprobe as a player sees the
 // file (streams, codecs, pixel format, size, duration), and the failures
 // that must leave no file behind.
+#include "app/CommandLine.h"
+#include "platform/Exception.h"
 #include "tests/support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -123,6 +125,45 @@ TEST_F(RenderVideo, RefusalsAndFailuresNameTheFileAndLeaveNothing) {
     }
     for (const auto& entry : fs::recursive_directory_iterator(out.Path()))
         ADD_FAILURE() << "left behind: " << entry.path();
+}
+
+TEST(RenderVideoOptions, DefaultsAndWhatBelongsTogether) {
+    TCommandLine cl = ParseCommandLine({"--render-video", "a.MKV"});
+    EXPECT_EQ(cl.videoFile, "a.MKV");
+    EXPECT_EQ(cl.fps, 60.0);
+    EXPECT_EQ(cl.quality, 7);
+    EXPECT_TRUE(cl.Offline());
+    EXPECT_FALSE(cl.chooser);
+    EXPECT_FALSE(cl.silent) << "the sound is decoded for the video";
+    cl = ParseCommandLine({"--render-video", "b.webm", "--fps", "25", "--quality", "10", "--window", "1280x720",
+                           "--start", "3", "--duration", "2"});
+    EXPECT_EQ(cl.fps, 25.0);
+    EXPECT_EQ(cl.quality, 10);
+    EXPECT_EQ(cl.width, 1280);
+    EXPECT_EQ(cl.duration, 2.0);
+
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const std::vector<Case> refused = {
+        {{"--quality", "5"}, "--quality belongs to --render-video"},
+        {{"--render-video", "a.mp4", "--quality", "0"}, "--quality wants a number from 1 to 10"},
+        {{"--render-video", "a.mp4", "--render-frames", "d", "--fps", "2"}, "excludes"},
+        {{"--render-video", "a.mp4.txt"}, "must end in .mp4, .webm or .mkv"},
+        {{"--render-video", "folder.mp4/a"}, "must end in .mp4, .webm or .mkv"},
+        {{"--render-video", "a.mp4", "--window", "640x481"}, "even width and height"},
+        {{"--render-video", "a.mp4", "--fullscreen", "640x480"}, "not full screen"},
+        {{"--render-video"}, "needs a value"},
+    };
+    for (const Case& c : refused) {
+        try {
+            ParseCommandLine(c.args);
+            ADD_FAILURE() << "accepted: " << c.args[0];
+        } catch (const EPlatformError& e) {
+            EXPECT_THAT(e.what(), HasSubstr(c.message));
+        }
+    }
 }
 
 } // namespace
