@@ -5,7 +5,7 @@
 #   share/xscreensaver/config/zumbrix.xml    its entry in xscreensaver's settings
 #   share/applications/zumbrix.desktop, share/icons/hicolor/*/apps/zumbrix.*
 #   share/man/man6/zumbrix.6.gz, share/man/man1/mirel.1.gz
-#   share/doc/zumbrix/README.md, share/doc/zumbrix/copyright
+#   share/doc/zumbrix/README.md, copyright, changelog.gz
 set(packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS zumbrix mirel RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -31,20 +31,24 @@ foreach(size 48 128)
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME zumbrix.png)
 endforeach()
 
-# Manual pages, compressed as Debian ships them (gzip -n: the same bytes on
+# Manual pages (and the changelog), compressed as Debian ships them (gzip -n: the same bytes on
 # every build).
 set(man_out ${PROJECT_BINARY_DIR}/man)
 set(man_pages)
-foreach(page zumbrix.6 mirel.1)
+foreach(page zumbrix.6 mirel.1 changelog)
     add_custom_command(
         OUTPUT ${man_out}/${page}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${man_out}
         COMMAND gzip -9 -n -c ${packaging}/${page} > ${man_out}/${page}.gz
         DEPENDS ${packaging}/${page}
-        COMMENT "Compressing the manual page ${page}")
+        COMMENT "Compressing ${page}")
     list(APPEND man_pages ${man_out}/${page}.gz)
-    string(REGEX REPLACE "^.*\\." "" section ${page})
-    install(FILES ${man_out}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+    if(page STREQUAL "changelog")
+        install(FILES ${man_out}/${page}.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zumbrix)
+    else()
+        string(REGEX REPLACE "^.*\\." "" section ${page})
+        install(FILES ${man_out}/${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
+    endif()
 endforeach()
 add_custom_target(zumbrix_man ALL DEPENDS ${man_pages})
 

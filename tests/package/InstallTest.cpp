@@ -61,6 +61,7 @@ TEST_F(Installed, EveryFileLandsWhereTheDesktopLooksForIt) {
         "usr/share/man/man1/mirel.1.gz",
         "usr/share/doc/zumbrix/README.md",
         "usr/share/doc/zumbrix/copyright",
+        "usr/share/doc/zumbrix/changelog.gz",
     };
     EXPECT_EQ(found, expected);
 
