@@ -43,21 +43,26 @@ ls -l "$tmp/direct.mp4" "$tmp/two-step.mp4" | awk '{ print "  " $5 " bytes " $9 
 
 echo "bundle start-up against the built-in archive (median of $runs runs)"
 "$build/mirel" bundle "$build/app/FILES.pck" -o "$tmp/bundle" --engine "$build/zumbrix"
-measure() {
-    local program=$1 walls=() startups=()
-    for _ in $(seq "$runs"); do
-        local a b out
-        a=$(now)
-        out=$("$program" --benchmark --window 320x240 --duration 0.05)
-        b=$(now)
-        walls+=("$(awk -v a="$a" -v b="$b" 'BEGIN { printf "%.4f", b - a }')")
-        startups+=("$(sed -n 's/^start-up: \([0-9.]*\) ms.*/\1/p' <<<"$out")")
-    done
-    printf '%s\n' "${walls[@]}" | sort -g | awk '{ v[NR] = $1 } END { printf "%s ", v[int((NR + 1) / 2)] }'
-    printf '%s\n' "${startups[@]}" | sort -g | awk '{ v[NR] = $1 } END { printf "%s\n", v[int((NR + 1) / 2)] }'
+# One run: "<whole run in s> <start-up in ms>".
+run_once() {
+    local a b out
+    a=$(now)
+    out=$("$1" --benchmark --window 320x240 --duration 0.05)
+    b=$(now)
+    awk -v a="$a" -v b="$b" -v s="$(sed -n 's/^start-up: \([0-9.]*\) ms.*/\1/p' <<<"$out")" \
+        'BEGIN { printf "%.4f %s\n", b - a, s }'
 }
-read -r builtin_wall builtin_startup < <(measure "$build/zumbrix")
-read -r bundle_wall bundle_startup < <(measure "$tmp/bundle")
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+# The two alternate, so that a busy moment of a shared machine hits both.
+: >"$tmp/builtin" >"$tmp/bundle.times"
+for _ in $(seq "$runs"); do
+    run_once "$build/zumbrix" >>"$tmp/builtin"
+    run_once "$tmp/bundle" >>"$tmp/bundle.times"
+done
+builtin_wall=$(cut -d' ' -f1 "$tmp/builtin" | median)
+builtin_startup=$(cut -d' ' -f2 "$tmp/builtin" | median)
+bundle_wall=$(cut -d' ' -f1 "$tmp/bundle.times" | median)
+bundle_startup=$(cut -d' ' -f2 "$tmp/bundle.times" | median)
 awk -v bw="$builtin_wall" -v bs="$builtin_startup" -v uw="$bundle_wall" -v us="$bundle_startup" 'BEGIN {
     printf "built-in: whole run %.3f s, start-up %.1f ms\n", bw, bs;
     printf "bundle:   whole run %.3f s, start-up %.1f ms\n", uw, us;
