@@ -95,6 +95,7 @@ void TMainWindow::CreateSdlWindow(const TScreenSaverRequest& request) {
         throw EPlatformError(
             Format("zumbrix: cannot create an OpenGL window on this display: %s", SDL_GetError()));
     SDL_SetWindowTitle(window_, caption_.c_str());
+    DebugOutput(Format("window caption: \"%s\"", SDL_GetWindowTitle(window_)));
     saverHost_ = std::make_unique<TSdlScreenSaverHost>(window_);
     saverHost_->SetEmbedded(foreign != 0);
 }

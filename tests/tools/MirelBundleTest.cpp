@@ -79,6 +79,16 @@ TEST_F(MirelBundle, ABundleAloneInAnEmptyFolderPlaysItsArchive) {
     EXPECT_THAT(folderList.out, HasSubstr("\tzumbrix.xml\t223\t"));
     EXPECT_THAT(folderList.out, HasSubstr("\tnotes.txt\t21\t"));
 
+    // The bundle's title is its window's caption.
+    CommandResult titled = RunProgram(alone, {"--debug", "--render-frames", dir.File("titled"), "--fps", "4",
+                                              "--duration", "0.25", "--window", "64x48"});
+    EXPECT_EQ(titled.exitCode, 0) << titled.err;
+    EXPECT_THAT(titled.err, HasSubstr("window caption: \"My demo\""));
+    EXPECT_THAT(RunProgram(dir.File("fromFolder"), {"--debug", "--render-frames", dir.File("plain"), "--fps",
+                                                    "4", "--duration", "0.25", "--window", "64x48"})
+                    .err,
+                HasSubstr("window caption: \"Zumbrix from Tombrel\""));
+
     const auto reference = Render(ZUMBRIX_PATH, {"--archive", archive});
     ASSERT_EQ(reference.size(), 4u);
     EXPECT_NE(reference[0], reference[3]) << "the fade changes colour";
