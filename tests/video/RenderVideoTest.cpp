@@ -135,8 +135,8 @@ TEST(RenderVideoOptions, DefaultsAndWhatBelongsTogether) {
     EXPECT_TRUE(cl.Offline());
     EXPECT_FALSE(cl.chooser);
     EXPECT_FALSE(cl.silent) << "the sound is decoded for the video";
-    cl = ParseCommandLine({"--render-video", "b.webm", "--fps", "25", "--quality", "10", "--window", "1280x720",
-                           "--start", "3", "--duration", "2"});
+    cl = ParseCommandLine({"--render-video", "b.webm", "--fps", "25", "--quality", "10", "--window",
+                           "1280x720", "--start", "3", "--duration", "2"});
     EXPECT_EQ(cl.fps, 25.0);
     EXPECT_EQ(cl.quality, 10);
     EXPECT_EQ(cl.width, 1280);
