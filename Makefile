@@ -3,6 +3,9 @@
 #   make test  installs what is missing, builds, and runs the whole suite
 #              (normal build, AddressSanitizer+UBSan build, short fuzz runs)
 #              under one Xvfb
+#   make install  builds and installs into PREFIX (default /usr/local), under
+#              DESTDIR when given (cmake --install does the same)
+#   make deb   builds and packs a Debian package into build/ (CPack)
 #   make fuzz  long fuzz runs: every libFuzzer target of the sanitizer build for
 #              FUZZ_SECONDS each (default 600), the corpus merged and minimised
 #              into fuzz/corpus/, a summary table in build-asan/fuzz/summary.md
@@ -12,8 +15,10 @@ ASAN_BUILD ?= build-asan
 JOBS       ?= $(shell nproc)
 ARGS       ?=
 FUZZ_SECONDS ?= 600
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 
-.PHONY: all deps build build-asan run test bench fuzz clean
+.PHONY: all deps build build-asan run test bench fuzz install deb clean
 
 all: build
 
@@ -37,6 +42,12 @@ test: build build-asan
 
 bench: build
 	bash scripts/run-benchmarks $(BUILD)
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+deb: build
+	cd $(BUILD) && cpack -G DEB
 
 fuzz: build-asan
 	xvfb-run -a -s "-screen 0 1280x1024x24" env FUZZ_TARGETS="$(FUZZ_TARGETS)" nice -n 19 bash scripts/run-fuzzers --campaign $(ASAN_BUILD) $(FUZZ_SECONDS)

@@ -33,10 +33,16 @@ const char* const kZumbrixUsage =
     "  --render-frames DIR --fps N  write frame k, drawn at demo time k/N, to\n"
     "                               DIR/frame_00000.tga... and the soundtrack to\n"
     "                               DIR/audio.wav (make a video with ffmpeg)\n"
+    "  --render-video FILE          encode the same frames (at --fps N, default 60)\n"
+    "                               and the soundtrack into one video file:\n"
+    "                               .mp4 or .mkv (H.264 4:2:0 and AAC), .webm (VP9\n"
+    "                               and Opus); even --window sizes only\n"
+    "  --quality Q                  with --render-video: 1 (smallest file) to 10\n"
+    "                               (best picture), default 7\n"
     "  --loops N                    with --benchmark: play the timeline N times,\n"
     "                               printing the resident memory after each\n"
     "  --start T                    begin at demo time T seconds (at most 117)\n"
-    "  --duration T                 with --benchmark or --render-frames: draw\n"
+    "  --duration T                 with --benchmark or --render-frames/-video: draw\n"
     "                               only T seconds of demo time\n"
     "  --list                       list the members of the built-in archive\n"
     "  --help                       this text\n"
@@ -69,7 +75,30 @@ bool ParseNumber(const std::string& text, double& out) {
     return true;
 }
 
+// --render-video: alone among the offline runs, a known container, an even
+// size (4:2:0 halves both), 60 frames per second unless asked otherwise.
+void CheckVideoOptions(TCommandLine& cl, bool fpsGiven) {
+    if (cl.benchmark || !cl.renderDir.empty())
+        throw EPlatformError("zumbrix: --render-video excludes --benchmark and --render-frames");
+    if (!VideoContainerKnown(cl.videoFile))
+        throw EPlatformError(Format("zumbrix: --render-video %s: the name must end in .mp4, .webm or .mkv",
+                                    cl.videoFile.c_str()));
+    if (cl.width % 2 != 0 || cl.height % 2 != 0)
+        throw EPlatformError(
+            Format("zumbrix: --render-video needs an even width and height, not %dx%d", cl.width, cl.height));
+    if (!fpsGiven) cl.fps = 60.0;
+}
+
 } // namespace
+
+bool VideoContainerKnown(const std::string& file) {
+    const size_t dot = file.find_last_of('.');
+    if (dot == std::string::npos || file.find('/', dot) != std::string::npos) return false;
+    std::string ext = file.substr(dot + 1);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = char(c + 32);
+    return ext == "mp4" || ext == "webm" || ext == "mkv";
+}
 
 bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height) {
     size_t x = text.find('x');
@@ -110,7 +139,7 @@ bool ParseDisplayMode(const std::string& text, int32_t& width, int32_t& height, 
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     TCommandLine cl;
-    bool fpsGiven = false, durationGiven = false, loopsGiven = false;
+    bool fpsGiven = false, durationGiven = false, loopsGiven = false, qualityGiven = false;
     auto value = [&](size_t& i) -> const std::string& {
         if (i + 1 >= args.size()) throw EPlatformError(Format("zumbrix: %s needs a value", args[i].c_str()));
         return args[++i];
@@ -152,6 +181,15 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         } else if (a == "--render-frames") {
             cl.renderDir = value(i);
             if (cl.renderDir.empty()) throw EPlatformError("zumbrix: --render-frames needs a folder");
+        } else if (a == "--render-video") {
+            cl.videoFile = value(i);
+            if (cl.videoFile.empty()) throw EPlatformError("zumbrix: --render-video needs a file name");
+        } else if (a == "--quality") {
+            const std::string& v = value(i);
+            if (!ParseInt(v, cl.quality) || cl.quality < 1 || cl.quality > 10)
+                throw EPlatformError(
+                    Format("zumbrix: --quality wants a number from 1 to 10, not '%s'", v.c_str()));
+            qualityGiven = true;
         } else if (a == "--fps") {
             const std::string& v = value(i);
             if (!ParseNumber(v, cl.fps) || cl.fps <= 0.0 || cl.fps > 1000.0)
@@ -199,11 +237,15 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     if (cl.benchmark && !cl.renderDir.empty())
         throw EPlatformError("zumbrix: --benchmark and --render-frames exclude each other");
     if (!cl.renderDir.empty() && !fpsGiven) throw EPlatformError("zumbrix: --render-frames needs --fps N");
-    if (fpsGiven && cl.renderDir.empty()) throw EPlatformError("zumbrix: --fps belongs to --render-frames");
+    if (!cl.videoFile.empty()) CheckVideoOptions(cl, fpsGiven);
+    if (qualityGiven && cl.videoFile.empty())
+        throw EPlatformError("zumbrix: --quality belongs to --render-video");
+    if (fpsGiven && cl.renderDir.empty() && cl.videoFile.empty())
+        throw EPlatformError("zumbrix: --fps belongs to --render-frames or --render-video");
     if (loopsGiven && !cl.benchmark) throw EPlatformError("zumbrix: --loops belongs to --benchmark");
-    if (durationGiven && !cl.benchmark && cl.renderDir.empty())
-        throw EPlatformError("zumbrix: --duration belongs to --benchmark or --render-frames");
-    if (cl.benchmark || !cl.renderDir.empty()) {
+    if (durationGiven && !cl.benchmark && cl.renderDir.empty() && cl.videoFile.empty())
+        throw EPlatformError("zumbrix: --duration belongs to --benchmark, --render-frames or --render-video");
+    if (cl.benchmark || !cl.renderDir.empty() || !cl.videoFile.empty()) {
         // Offline runs: no dialog and no sound output (a rendering still
         // loads the music, silently, to write the sound track), a window
         // unless asked otherwise.

@@ -12,6 +12,9 @@
 //                                 fast as possible and print frame times
 //   --render-frames DIR --fps N   write frame k (demo time k/N) to
 //                                 DIR/frame_%05d.tga and the sound to DIR/audio.wav
+//   --render-video FILE [--fps N] [--quality Q]
+//                                 encode the same frames and the sound into
+//                                 one video file (.mp4, .webm, .mkv)
 //   --loops N                     --benchmark: play the timeline N times
 //   --start T                     begin at demo time T
 //   --duration T                  offline runs: draw only T seconds of demo time
@@ -47,8 +50,13 @@ struct TCommandLine {
     double start = 0.0;    // demo time to begin at
     double duration = 0.0; // offline runs: seconds of demo time to draw (0: to the end)
     int32_t loops = 1;     // --benchmark: times the timeline is played
+    std::string videoFile; // offline encoding into this video file
+    int32_t quality = 7;   // --render-video: 1 (smallest) to 10 (best)
 
     std::vector<std::string> screenSaverArgs; // everything that is no option
+
+    // --benchmark, --render-frames or --render-video: no dialog, no sound output.
+    bool Offline() const { return benchmark || !renderDir.empty() || !videoFile.empty(); }
 };
 
 // Reads the arguments (without the program name). Raises EPlatformError with
@@ -61,5 +69,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 bool ParseWindowSize(const std::string& text, int32_t& width, int32_t& height);
 // "WxH[xBPP][@HZ]" → the four fields (0 for the parts not given).
 bool ParseDisplayMode(const std::string& text, int32_t& width, int32_t& height, int32_t& bits, int32_t& rate);
+
+// Whether a video file name ends in a container --render-video writes
+// (.mp4, .webm, .mkv, any letter case).
+bool VideoContainerKnown(const std::string& file);
 
 extern const char* const kZumbrixUsage;

@@ -9,6 +9,7 @@
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
 #include "demo/ScriptTimeline.h"
+#include "platform/Bundle.h"
 #include "platform/DebugSink.h"
 #include "platform/Format.h"
 #include "platform/QuietStandardError.h"
@@ -31,7 +32,11 @@ bool TTrackBar::SetPosition(int value) {
     return true;
 }
 
-TMainWindow::TMainWindow(const TCommandLine& commandLine) : commandLine_(commandLine) {}
+// A bundle may ask for a caption of its own (mirel bundle --title).
+TMainWindow::TMainWindow(const TCommandLine& commandLine)
+    : commandLine_(commandLine),
+      caption_(ProgramBundle().title.empty() ? std::string(kCaption) : ProgramBundle().title),
+      keys_(caption_) {}
 
 TMainWindow::~TMainWindow() {
     if (imgui_) {
@@ -82,14 +87,15 @@ void TMainWindow::CreateSdlWindow(const TScreenSaverRequest& request) {
             foreignWindow_.reset();
     }
     if (!window_) {
-        window_ = SDL_CreateWindow(kCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, kClientWidth,
-                                   kClientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        window_ = SDL_CreateWindow(caption_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   kClientWidth, kClientHeight, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
         foreign = 0;
     }
     if (!window_)
         throw EPlatformError(
             Format("zumbrix: cannot create an OpenGL window on this display: %s", SDL_GetError()));
-    SDL_SetWindowTitle(window_, kCaption);
+    SDL_SetWindowTitle(window_, caption_.c_str());
+    DebugOutput(Format("window caption: \"%s\"", SDL_GetWindowTitle(window_)));
     saverHost_ = std::make_unique<TSdlScreenSaverHost>(window_);
     saverHost_->SetEmbedded(foreign != 0);
 }
@@ -125,7 +131,7 @@ bool TMainWindow::CheckDisplay() {
 
 bool TMainWindow::Create() {
     TApplication& app = Application();
-    app.SetTitle(kCaption);
+    app.SetTitle(caption_);
     errorsBefore_ = app.ErrorCount();
     if (commandLine_.debug) SetDebugOutputEnabled(true);
     // The demo must not keep the screen saver it may run under from starting.
@@ -237,7 +243,11 @@ void TMainWindow::OpenData() {
         TFlexibleStream::SetMode(lmPackage);
         TFlexibleStream::OpenArchiveFile(commandLine_.archiveFile);
     } else {
-        dataSource_ = "data from the archive built into zumbrix";
+        const TBundle& bundle = ProgramBundle();
+        dataSource_ = bundle.present
+                          ? Format("data from the archive bundled into \"%s\"", bundle.path.c_str())
+                          : std::string("data from the archive built into zumbrix");
+        if (!bundle.error.empty()) throw EPlatformError(bundle.error);
         TFlexibleStream::SetMode(lmPackedResource);
         TFlexibleStream::OpenArchive("FILES");
     }
@@ -296,8 +306,8 @@ void TMainWindow::Startup() {
 
     // From here start-up may take a while: after half a second the window
     // shows what is being loaded (not when drawing offline or inside a host).
-    const bool offlineRun = commandLine_.benchmark || !commandLine_.renderDir.empty();
-    progress_ = std::make_unique<TStartupProgress>(window_, kCaption,
+    const bool offlineRun = commandLine_.Offline();
+    progress_ = std::make_unique<TStartupProgress>(window_, caption_.c_str(),
                                                    !offlineRun && !embedded && !saver_->InPreview());
 
     // 7. The data source, then the main script.
@@ -313,7 +323,7 @@ void TMainWindow::Startup() {
 
     // 9-10. The demo device on the window, with the track-bar follower.
     device_ = new TDemo3dDevice();
-    const bool offline = commandLine_.benchmark || !commandLine_.renderDir.empty();
+    const bool offline = commandLine_.Offline();
     device_->SetAudioOutput(offline ? aoSilent : aoDevice);
     try {
         device_->Init(window_, false, musicEnabled_);
@@ -423,7 +433,7 @@ void TMainWindow::AddEffects(int before, int steps) {
 
 void TMainWindow::InitOverlay() {
     // Nobody to press it offline, and a screen saver shows the demo alone.
-    if (commandLine_.benchmark || !commandLine_.renderDir.empty() || hostRun_) return;
+    if (commandLine_.Offline() || hostRun_) return;
     TRefPtr<I3dContext> main;
     device_->GetDevice()->GetMainContext(main);
     auto gl = QueryAs<I3dOpenglContext>(main);

@@ -33,6 +33,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -74,6 +75,15 @@ public:
     // Offline runs (the device must have started).
     int RunBenchmark();
     int RunRenderFrames();
+    int RunRenderVideo();
+    // The offline frame loop that --render-frames and --render-video share:
+    // frame k at demo time start + k/fps, until the timeline ends (or
+    // --duration is drawn, or the run is asked to end); returns the number
+    // of frames drawn. The calls come before and after each frame.
+    int64_t DrawOfflineFrames(double fps, const std::function<void(int64_t)>& beforeFrame,
+                              const std::function<void(int64_t)>& afterFrame = {});
+    // How many frames DrawOfflineFrames will draw at fps, for progress reports.
+    int64_t OfflineFrameEstimate(double fps) const;
 
     // The program's exit status after Run: 1 when there is no display or
     // window, when start-up failed or an error was shown, otherwise 0.
@@ -115,6 +125,8 @@ public:
     // What the data is read from, as the start-up messages name it ("" before
     // start-up chose it).
     const std::string& DataSource() const { return dataSource_; }
+    // The window's caption (also the prefix of frame captures).
+    const std::string& Caption() const { return caption_; }
 
     // Translates an SDL key to the platform's virtual-key code (0: none).
     static int VirtualKey(SDL_Keycode key);
@@ -154,7 +166,8 @@ private:
     bool musicEnabled_ = true;
     TRefPtr<TDemo3dDevice> device_;
     std::unique_ptr<TResChange> resChange_;
-    TDemoKeys keys_{kCaption};
+    std::string caption_; // the window's caption: kCaption unless a bundle names its own
+    TDemoKeys keys_;
     std::unique_ptr<TStartupProgress> progress_;
     double startupSeconds_ = 0.0;
     TTrackBar trackBar_;

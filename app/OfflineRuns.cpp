@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <unistd.h>
 
 namespace {
@@ -144,12 +145,10 @@ int TMainWindow::RunBenchmark() {
     return 0;
 }
 
-int TMainWindow::RunRenderFrames() {
+int64_t TMainWindow::DrawOfflineFrames(double fps, const std::function<void(int64_t)>& beforeFrame,
+                                       const std::function<void(int64_t)>& afterFrame) {
     TApplication& app = Application();
-    std::filesystem::create_directories(commandLine_.renderDir);
     ITimer* timer = device_->Timer();
-    const double fps = commandLine_.fps;
-    const std::string prefix = (std::filesystem::path(commandLine_.renderDir) / "frame").string();
     int64_t k = 0;
     for (; !app.Terminated(); k++) {
         double t = commandLine_.start + double(k) / fps;
@@ -160,12 +159,29 @@ int TMainWindow::RunRenderFrames() {
         if (EndRequested(false) || app.Terminated()) break;
         timer->SetTime(t);
         timer->SetDuration(k == 0 ? 0.0f : float(1.0 / fps));
-        // Frame k is written as frame_<k>: the capture numbers its file with
-        // the request count.
-        device_->SetCaptureCounter(int32_t(k - 1));
-        device_->RequestCapture(prefix);
+        if (beforeFrame) beforeFrame(k);
         device_->RenderFrame();
+        if (afterFrame) afterFrame(k);
     }
+    return k;
+}
+
+int64_t TMainWindow::OfflineFrameEstimate(double fps) const {
+    if (commandLine_.duration > 0.0) return int64_t(std::ceil(commandLine_.duration * fps - 1e-9));
+    // Every frame up to the end of the timeline, and the one past it that ends it.
+    return int64_t(std::floor((double(TDemo3dDevice::kEndTime) - commandLine_.start) * fps + 1e-9)) + 2;
+}
+
+int TMainWindow::RunRenderFrames() {
+    std::filesystem::create_directories(commandLine_.renderDir);
+    const double fps = commandLine_.fps;
+    const std::string prefix = (std::filesystem::path(commandLine_.renderDir) / "frame").string();
+    // Frame k is written as frame_<k>: the capture numbers its file with
+    // the request count.
+    const int64_t k = DrawOfflineFrames(fps, [&](int64_t frame) {
+        device_->SetCaptureCounter(int32_t(frame - 1));
+        device_->RequestCapture(prefix);
+    });
     // The sound of the same stretch of demo time.
     if (auto* player = dynamic_cast<TBassPlayer*>(device_->GetMusicPlayer())) {
         std::vector<int16_t> pcm;

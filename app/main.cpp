@@ -1,6 +1,6 @@
 // zumbrix: the demo. Creates the main window (which runs the whole start-up)
 // and runs the message loop until the demo ends; --benchmark and
-// --render-frames run the timeline offline instead, --list prints the
+// --render-frames and --render-video run the timeline offline instead, --list prints the
 // members of the built-in archive.
 //
 // Exit status: 0 when the demo ended as asked (its end, Escape, closing the
@@ -12,6 +12,8 @@
 #include "data/Stream.h"
 #include "data/ZLBArchive.h"
 #include "demo/Application.h"
+#include "platform/Bundle.h"
+#include "platform/Exception.h"
 #include "platform/Resources.h"
 #include "platform/Signals.h"
 
@@ -28,6 +30,9 @@
 namespace {
 
 int ListArchive() {
+    // A bundle lists the archive it carries and names itself on failure.
+    const TBundle& bundle = ProgramBundle();
+    if (!bundle.error.empty()) throw EPlatformError(bundle.error);
     const TResourceBlock* block = FindResource("PCK", "FILES");
     if (!block) {
         std::fprintf(stderr, "The executable carries no archive \"FILES\"\n");
@@ -35,13 +40,18 @@ int ListArchive() {
     }
     TReadOnlyMemoryStream stream(block->data, static_cast<int64_t>(block->size));
     TZLBArchive archive;
-    archive.OpenStream(stream);
+    try {
+        archive.OpenStream(stream);
+    } catch (Exception& e) {
+        if (bundle.present) e.AddContext(bundle.path + ": ");
+        throw;
+    }
     PrintArchiveListing(archive, stdout);
     return 0;
 }
 
 int Play(const TCommandLine& commandLine) {
-    const bool offline = commandLine.benchmark || !commandLine.renderDir.empty();
+    const bool offline = commandLine.Offline();
     TApplication& app = Application();
     // Offline runs report on standard error only and end on errors.
     if (offline) app.SetMessageBoxes(false);
@@ -51,7 +61,9 @@ int Play(const TCommandLine& commandLine) {
         bool started = window.Create();
         if (offline) {
             if (!started) return window.ExitCode();
-            result = commandLine.benchmark ? window.RunBenchmark() : window.RunRenderFrames();
+            result = commandLine.benchmark            ? window.RunBenchmark()
+                     : !commandLine.videoFile.empty() ? window.RunRenderVideo()
+                                                      : window.RunRenderFrames();
         } else {
             window.Run();
             result = window.ExitCode();
@@ -71,6 +83,11 @@ int main(int argc, char** argv) {
     InstallTerminationHandlers();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     try {
+        // A bundle's archive takes the built-in one's place (start-up reports
+        // a damaged bundle, see TMainWindow::OpenData).
+        const TBundle& bundle = ProgramBundle();
+        if (bundle.present && bundle.error.empty())
+            RegisterResource("PCK", "FILES", bundle.archive, bundle.archiveSize);
         std::vector<std::string> args(argv + 1, argv + argc);
         TCommandLine commandLine = ParseCommandLine(args);
         if (commandLine.help) {

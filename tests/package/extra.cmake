@@ -1,0 +1,1 @@
+add_dependencies(${test_target} zumbrix_man)
