@@ -94,6 +94,10 @@ void TDemo3dDevice::Seek(double time) {
     if (musicPlayer_) musicPlayer_->SetPosition(time);
     timer_->SetTime(time);
     NoteSeek(time);
+    // Paused, the picture stands still: the music waits with it at the new
+    // time instead of playing on, so that the two go on together.
+    if (auto* timer = dynamic_cast<THiResTimer*>(timer_.Get()); timer && timer->IsPaused() && !musicHeld_)
+        PauseWithMusic();
 }
 
 void TDemo3dDevice::NoteSeek(double time) {

@@ -68,6 +68,7 @@ public:
     // (limited to 0..the end) and the music exactly there too, so that sound
     // and picture agree; the next frame's passes start and stop the parts
     // the jump brings in or leaves. A seek out of a looped part ends the loop.
+    // While paused, a seek holds the music too (PauseWithMusic).
     void Seek(double time);
     // The start of the last part (by start time) that begins more than
     // kPageGrace before the time, and of the first that begins after it;

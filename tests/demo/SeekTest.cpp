@@ -326,10 +326,17 @@ TEST_F(OwnDemoWindow, StartPausedOpensHeldAtTheTime) {
     EXPECT_FALSE(timer->IsPaused());
     EXPECT_TRUE(Player()->IsPlaying());
     EXPECT_NEAR(Player()->GetPosition(), Time(), 1.0 / 60.0);
-    // And from then on Pause is the specified one: the music plays on.
+    // And from then on Pause is the specified one: the music plays on...
     Press(SDLK_PAUSE);
     EXPECT_TRUE(timer->IsPaused());
     EXPECT_TRUE(Player()->IsPlaying());
+    // ...until a seek, which holds it at the new time with the picture.
+    Press(SDLK_HOME);
+    EXPECT_FALSE(Player()->IsPlaying());
+    EXPECT_NEAR(Player()->GetPosition(), 0.0, sample);
+    Press(SDLK_PAUSE);
+    EXPECT_TRUE(Player()->IsPlaying());
+    EXPECT_FALSE(timer->IsPaused());
 }
 
 // The program itself on a data folder whose script gives the demo 20 s.
