@@ -210,7 +210,10 @@ bool TDemo3dDevice::RenderFrame() {
     // Start pass.
     for (const TRefPtr<IDemoPart>& part : parts_) {
         if (!IsLive(part.Get(), now)) continue;
-        if (!part->IsActive()) part->Start();
+        if (!part->IsActive()) {
+            StopLeftPartsOf(part.Get(), now);
+            part->Start();
+        }
         part->Update();
     }
     // Render pass, in timeline order; only the first part gets first = true.
@@ -265,6 +268,20 @@ bool TDemo3dDevice::RenderFrame() {
 
     if (onFrame_.Proc) onFrame_.Proc(onFrame_.Context, this);
     return false;
+}
+
+void TDemo3dDevice::StopLeftPartsOf(IDemoPart* starting, float now) {
+    // Two parts of one effect: when the clock leaves one and enters the
+    // other in the same frame (a seek from one to the other, or two parts
+    // that follow each other), the effect must hear the old part's Stop
+    // before the new part's Start; in pass order it would be stopped right
+    // after it started (a scene would lose its shadow maps while it plays).
+    IDemoEffect* effect = starting->GetEffect();
+    if (!effect) return;
+    for (const TRefPtr<IDemoPart>& part : parts_)
+        if (part.Get() != starting && part->GetEffect() == effect && part->IsActive() &&
+            !IsLive(part.Get(), now))
+            part->Stop();
 }
 
 void TDemo3dDevice::EndTimeline() {

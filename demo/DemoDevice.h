@@ -122,6 +122,9 @@ protected:
 
 private:
     static bool IdleHandler(void* self);
+    // Stops the active parts of the starting part's effect that are no
+    // longer live at now, before that part starts.
+    void StopLeftPartsOf(IDemoPart* starting, float now);
     void WriteCapture(I3dContext* context);
 
     TDemoFrameCallback onFrame_;

@@ -105,6 +105,32 @@ TEST(Seeking, PartsComeAndGoAsTheFrameLoopDecides) {
     EXPECT_THAT(Filter(t.log, "Render b"), ::testing::ElementsAre("Render b first=1 part=3.000 local=0.250"));
 }
 
+TEST(Seeking, AnEffectOfTwoPartsStopsBeforeItStartsAgain) {
+    DemoWindow w;
+    NEED_WINDOW(w);
+    std::vector<std::string> log;
+    TRefPtr<TRecordingEffect> e(new TRecordingEffect(&log));
+    e->SetName("e");
+    w.Device()->AddEffect(e.Get());
+    TRefPtr<TDemoPart> first(new TDemoPart()), second(new TDemoPart()), third(new TDemoPart());
+    for (TDemoPart* p : {first.Get(), second.Get(), third.Get()})
+        p->SetEffect(e.Get());
+    w.Device()->AddPart(first.Get(), 1, 1, 3, 3);
+    w.Device()->AddPart(second.Get(), 5, 5, 7, 7);
+    w.Device()->AddPart(third.Get(), 7, 7, 9, 9); // follows the second at once
+    w.FrameAt(2.0, 0.1f);
+    // From the first part into the second, and on into the third: each time
+    // the left part's Stop comes first, and the effect plays on.
+    for (double to : {6.0, 7.5}) {
+        log.clear();
+        FrameAfterSeek(w, to);
+        EXPECT_EQ(Filter(log, "St"), (std::vector<std::string>{"Stop e", "Start e"})) << to;
+    }
+    EXPECT_FALSE(first->IsActive());
+    EXPECT_FALSE(second->IsActive());
+    EXPECT_TRUE(third->IsActive());
+}
+
 TEST(Seeking, PageUpAndPageDownGoToPartStarts) {
     DemoWindow w;
     NEED_WINDOW(w);
