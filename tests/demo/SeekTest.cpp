@@ -8,7 +8,9 @@
 #include "app/MainWindow.h"
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
+#include "demo/SceneEffect.h"
 #include "demo/SeekKeys.h"
+#include "scene/model/Scene.h"
 #include "tests/support/TestSupport.h"
 
 #include <gmock/gmock.h>
@@ -363,6 +365,37 @@ TEST_F(OwnDemoWindow, StartPausedOpensHeldAtTheTime) {
     Press(SDLK_PAUSE);
     EXPECT_TRUE(Player()->IsPlaying());
     EXPECT_FALSE(timer->IsPaused());
+}
+
+// The shipped demo shows its stage twice (the groove and one bar of the
+// run-out): seeking from one into the other keeps the spot light's shadow
+// map, which the scene makes when a part starts and releases when one stops.
+TEST(Seeking, ASceneSeekedIntoItsOtherPartKeepsItsShadows) {
+    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Application().SetMessageBoxes(false);
+    Application().ClearTerminate();
+    TFlexibleStream::ResetSettings();
+    auto window = std::make_unique<TMainWindow>(
+        ParseCommandLine({"--window", "160x120", "--silent", "--archive", BuiltContent("app/FILES.pck")}));
+    if (!window->Create()) GTEST_SKIP() << "no demo: " << window->StartupError();
+    auto* stage = dynamic_cast<TSceneLoadTest*>(window->Device()->FindEffect("stage"));
+    ASSERT_TRUE(stage && stage->Scene());
+    TDemo3dDevice* device = window->Device();
+    device->Seek(20.0); // the groove
+    device->RenderFrame();
+    // Its part has started: the scene has planned its shadow-casting light.
+    ASSERT_GT(stage->Scene()->ShadowLights.Count(), 0);
+    Ts3dLight* spot = stage->Scene()->ShadowLights.Items(0);
+    if (!spot->ShadowTarget) GTEST_SKIP() << "no shadow maps on this driver";
+    EXPECT_TRUE(spot->ShadowTexture);
+    for (double to : {99.5, 20.5}) { // into the run-out's bar, and back
+        device->Seek(to);
+        device->RenderFrame();
+        EXPECT_TRUE(spot->ShadowTexture) << "after the seek to " << to;
+    }
+    window.reset();
+    TFlexibleStream::ResetSettings();
+    Application().ClearTerminate();
 }
 
 // The program itself on a data folder whose script gives the demo 20 s.
