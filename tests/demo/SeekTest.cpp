@@ -420,8 +420,13 @@ TEST(DemoLength, AScriptsEndSetsTheOfflineRunsAndTheStartLimit) {
     r = RunZumbrix({"--data", demo.dir.Path(), "--benchmark", "--window", "64x48"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_THAT(r.out, ::testing::HasSubstr("frames: 1200 "));
-    r = RunZumbrix({"--data", demo.dir.Path(), "--benchmark", "--start", "15", "--window", "64x48"});
-    EXPECT_THAT(r.out, ::testing::HasSubstr("frames: 300 "));
+    // Each pass of --loops plays to the same end; start-up says where it is.
+    r = RunZumbrix({"--data", demo.dir.Path(), "--benchmark", "--start", "15", "--loops", "2", "--debug",
+                    "--window", "64x48"});
+    EXPECT_THAT(r.out, ::testing::HasSubstr("loop 1: 300 frames"));
+    EXPECT_THAT(r.out, ::testing::HasSubstr("loop 2: 300 frames"));
+    EXPECT_THAT(r.out, ::testing::HasSubstr("frames: 600 "));
+    EXPECT_THAT(r.err, ::testing::HasSubstr("the timeline ends at 20 s"));
 
     // --start is held against the script's end, with the offline runs and
     // the played ones alike.
