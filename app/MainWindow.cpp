@@ -534,7 +534,7 @@ void TMainWindow::Follower(void* self, IDemo3dDevice*) {
 
 void TMainWindow::KeyDown(int virtualKey, bool shift) {
     if (device_ && started_) {
-        // The specified keys first: they keep their meaning.
+        // The demo's own keys first: they keep their meaning.
         if (keys_.KeyDown(virtualKey, device_.Get()) || !seekingEnabled_) return;
         if (SeekKeyDown(virtualKey, shift, *device_)) return;
         if (virtualKey == vkT) trackBar_.visible = !trackBar_.visible;

@@ -191,7 +191,8 @@ inline bool IsLive(IDemoPart* part, float now) {
 bool TDemo3dDevice::RenderFrame() {
     bool first = true;
     // A looped part goes back to its start when the clock reaches its stop.
-    if (looping_ && timer_->GetTime() >= double(loopStop_)) Seek(double(loopStart_));
+    // (Compared as the frame's time is, in 32 bits.)
+    if (looping_ && float(timer_->GetTime()) >= loopStop_) Seek(double(loopStart_));
     const float now = float(timer_->GetTime());
     const float prev = now - timer_->GetDuration();
     lastNow_ = now;

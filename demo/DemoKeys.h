@@ -45,8 +45,8 @@ public:
     // Acts on one key-down event; returns false for keys without a command.
     bool KeyDown(int key, IDemo3dDevice* device);
 
-    // Lines the help page shows after its own (the commands a run adds to
-    // the specified ones), in the order added.
+    // Lines the help page shows after its own, for the commands a run adds
+    // (seeking, for one), in the order added.
     void AddHelpLine(const std::string& line) { moreHelp_.push_back(line); }
     const std::vector<std::string>& MoreHelpLines() const { return moreHelp_; }
 

@@ -62,7 +62,7 @@ struct KeysFixture : ::testing::Test {
             lines.push_back(console->Line(i));
         return lines;
     }
-    // The specified lines, then those of the keys a windowed run adds.
+    // The page's own lines, then those of the keys a windowed run adds.
     std::vector<std::string> HelpPage() const {
         std::vector<std::string> page(kHelpLines, kHelpLines + 11);
         page.insert(page.end(), window->Keys().MoreHelpLines().begin(), window->Keys().MoreHelpLines().end());

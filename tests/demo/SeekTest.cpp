@@ -324,7 +324,7 @@ TEST_F(OwnDemoWindow, KeysSeekTheMusicWithTheClock) {
     std::vector<std::string> page(kHelpLines, kHelpLines + 11);
     page.insert(page.end(), kSeekHelpLines, kSeekHelpLines + 6);
     EXPECT_EQ(window->Device()->StatusText(), page);
-    // The specified keys keep their meaning.
+    // The demo's own keys keep their meaning.
     Press(SDLK_f);
     EXPECT_FLOAT_EQ(static_cast<THiResTimer*>(window->Device()->Timer())->GetSpeed(), 5.0f);
 }
@@ -354,7 +354,7 @@ TEST_F(OwnDemoWindow, StartPausedOpensHeldAtTheTime) {
     EXPECT_FALSE(timer->IsPaused());
     EXPECT_TRUE(Player()->IsPlaying());
     EXPECT_NEAR(Player()->GetPosition(), Time(), 1.0 / 60.0);
-    // And from then on Pause is the specified one: the music plays on...
+    // And from then on Pause is the usual one: the music plays on...
     Press(SDLK_PAUSE);
     EXPECT_TRUE(timer->IsPaused());
     EXPECT_TRUE(Player()->IsPlaying());
