@@ -1,7 +1,6 @@
 #include "app/CommandLine.h"
 
 #include "app/ScreenSaver.h"
-#include "demo/DemoDevice.h"
 #include "platform/Exception.h"
 #include "platform/Format.h"
 
@@ -20,6 +19,8 @@ const char* const kZumbrixUsage =
     "screen, and sound. While it plays: Esc quits, Pause pauses, F/S/N set the\n"
     "speed (x5, x0.1, normal), D shows the frame rate, H help, I card\n"
     "information, C writes the frame to \"Zumbrix from Tombrel_NNNNN.tga\".\n"
+    "Left/Right seek a second (Shift: ten), Home goes to the start, PgUp/PgDn\n"
+    "to the previous/next part, L loops the part, T shows the position bar.\n"
     "\n"
     "  --window WxH                 play in a window of this size (no dialog)\n"
     "  --fullscreen WxH[xBPP][@HZ]  play full screen on this mode (no dialog)\n"
@@ -41,9 +42,13 @@ const char* const kZumbrixUsage =
     "                               (best picture), default 7\n"
     "  --loops N                    with --benchmark: play the timeline N times,\n"
     "                               printing the resident memory after each\n"
-    "  --start T                    begin at demo time T seconds (at most 117)\n"
+    "  --start T                    begin at demo time T seconds (at most the\n"
+    "                               demo's end: 117 s, or what its script's\n"
+    "                               <timeline end=\"...\"/> says)\n"
+    "  --paused                     open paused, music included (Pause plays)\n"
     "  --duration T                 with --benchmark or --render-frames/-video: draw\n"
-    "                               only T seconds of demo time\n"
+    "                               only T seconds of demo time (at most up to\n"
+    "                               the demo's end)\n"
     "  --list                       list the members of the built-in archive\n"
     "  --help                       this text\n"
     "  --version                    the program's version\n"
@@ -200,9 +205,9 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
             const std::string& v = value(i);
             if (!ParseNumber(v, cl.start) || cl.start < 0.0)
                 throw EPlatformError(Format("zumbrix: --start wants a time in seconds, not '%s'", v.c_str()));
-            if (cl.start > double(TDemo3dDevice::kEndTime))
-                throw EPlatformError(Format("zumbrix: --start %s: the timeline ends at %g s", v.c_str(),
-                                            double(TDemo3dDevice::kEndTime)));
+            // Whether the demo lasts that long is known once its script is read.
+        } else if (a == "--paused") {
+            cl.paused = true;
         } else if (a == "--loops") {
             const std::string& v = value(i);
             if (!ParseInt(v, cl.loops) || cl.loops < 1 || cl.loops > 1000)
@@ -242,6 +247,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
         throw EPlatformError("zumbrix: --quality belongs to --render-video");
     if (fpsGiven && cl.renderDir.empty() && cl.videoFile.empty())
         throw EPlatformError("zumbrix: --fps belongs to --render-frames or --render-video");
+    if (cl.paused && (cl.benchmark || !cl.renderDir.empty() || !cl.videoFile.empty()))
+        throw EPlatformError("zumbrix: --paused belongs to windowed and full-screen runs");
     if (loopsGiven && !cl.benchmark) throw EPlatformError("zumbrix: --loops belongs to --benchmark");
     if (durationGiven && !cl.benchmark && cl.renderDir.empty() && cl.videoFile.empty())
         throw EPlatformError("zumbrix: --duration belongs to --benchmark, --render-frames or --render-video");

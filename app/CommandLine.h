@@ -16,7 +16,9 @@
 //                                 encode the same frames and the sound into
 //                                 one video file (.mp4, .webm, .mkv)
 //   --loops N                     --benchmark: play the timeline N times
-//   --start T                     begin at demo time T
+//   --start T                     begin at demo time T (checked against the
+//                                 script's end by start-up)
+//   --paused                      open paused (clock and music)
 //   --duration T                  offline runs: draw only T seconds of demo time
 //   --list, --help, --version
 //
@@ -48,6 +50,7 @@ struct TCommandLine {
     std::string renderDir; // offline rendering into this folder
     double fps = 0.0;      // frames per second of the offline rendering
     double start = 0.0;    // demo time to begin at
+    bool paused = false;   // open paused, the music held with the clock
     double duration = 0.0; // offline runs: seconds of demo time to draw (0: to the end)
     int32_t loops = 1;     // --benchmark: times the timeline is played
     std::string videoFile; // offline encoding into this video file
@@ -61,8 +64,8 @@ struct TCommandLine {
 
 // Reads the arguments (without the program name). Raises EPlatformError with
 // a message for unknown options, missing or malformed values, values the
-// demo cannot honour (a start after the end of the timeline) and
-// contradicting combinations.
+// demo cannot honour and contradicting combinations. A start after the end
+// of the timeline is refused by start-up, which knows the script's end.
 TCommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // "640x480" → width, height. False when malformed or not positive.

@@ -9,6 +9,7 @@
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
 #include "demo/ScriptTimeline.h"
+#include "demo/SeekKeys.h"
 #include "platform/Bundle.h"
 #include "platform/DebugSink.h"
 #include "platform/Format.h"
@@ -21,15 +22,21 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 bool TTrackBar::SetPosition(int value) {
-    value = std::clamp(value, kMin, kMax);
+    value = std::clamp(value, kMin, maximum);
     if (value == position) return false;
     position = value;
     return true;
+}
+
+void TTrackBar::SetEnd(double seconds) {
+    maximum = std::max(int(std::lround(seconds * 100.0)), kMin + 1);
+    SetPosition(position);
 }
 
 // A bundle may ask for a caption of its own (mirel bundle --title).
@@ -63,6 +70,11 @@ TMainWindow::~TMainWindow() {
 int TMainWindow::VirtualKey(SDL_Keycode key) {
     if (key == SDLK_ESCAPE) return vkEscape;
     if (key == SDLK_PAUSE) return vkPause;
+    if (key == SDLK_LEFT) return vkLeft;
+    if (key == SDLK_RIGHT) return vkRight;
+    if (key == SDLK_HOME) return vkHome;
+    if (key == SDLK_PAGEUP) return vkPrior;
+    if (key == SDLK_PAGEDOWN) return vkNext;
     if (key >= SDLK_a && key <= SDLK_z) return 'A' + (key - SDLK_a);
     if (key >= SDLK_0 && key <= SDLK_9) return '0' + (key - SDLK_0);
     return 0;
@@ -195,7 +207,8 @@ bool TMainWindow::Create() {
         if (!dataSource_.empty() && startupError_.rfind("zumbrix: ", 0) != 0)
             startupError_ += " (" + dataSource_ + ")";
         app.ShowError(startupError_);
-        if (!window_) {
+        if (!window_ || optionRefused_) {
+            // Nothing to play: a refused option ends the program at once.
             fatal_ = true;
             app.Terminate();
         } else if (!(saver_ && saver_->InPreview())) {
@@ -315,7 +328,14 @@ void TMainWindow::Startup() {
     OpenData();
     script_->LoadScript("zumbrix.xml");
     if (EndRequested()) return;
-    DebugOutput(Format("start-up: script read at %.1f ms", progress_->Elapsed() * 1e3));
+    const double end = double(script_->EndTime());
+    DebugOutput(Format("start-up: script read at %.1f ms; the timeline ends at %g s",
+                       progress_->Elapsed() * 1e3, end));
+    if (commandLine_.start > end) {
+        optionRefused_ = true;
+        throw EPlatformError(
+            Format("zumbrix: --start %g: the timeline ends at %g s", commandLine_.start, end));
+    }
 
     // 8. The data location the script declares.
     TResources* resources = script_->GetResources();
@@ -370,6 +390,7 @@ void TMainWindow::Startup() {
     // 13-14. Effects, then the timeline.
     AddEffects(steps - int(script_->Effects().size()), steps);
     AddScriptParts(*device_, *script_);
+    trackBar_.SetEnd(double(device_->GetEndTime()));
     if (EndRequested()) return;
     DebugOutput(Format("start-up: effects loaded at %.1f ms", progress_->Elapsed() * 1e3));
 
@@ -383,14 +404,14 @@ void TMainWindow::Startup() {
     if (!saver_->InPreview() && !embedded) SDL_ShowWindow(window_);
     device_->Start();
     startupSeconds_ = progress_->Elapsed();
-    if (commandLine_.start > 0.0) {
-        if (IMusicPlayer* player = device_->GetMusicPlayer()) {
-            player->SetPosition(commandLine_.start);
-            device_->Timer()->SetTime(player->GetPosition());
-        } else {
-            device_->Timer()->SetTime(commandLine_.start);
-        }
-    }
+    // Held first, the music then lands exactly on the start.
+    if (commandLine_.paused) device_->PauseWithMusic();
+    if (commandLine_.start > 0.0) device_->Seek(commandLine_.start);
+    // The author's keys, where a viewer sits at a keyboard.
+    seekingEnabled_ = !offline && !hostRun_ && !embedded && !saver_->InPreview() && !saver_->Running();
+    if (seekingEnabled_)
+        for (const char* line : kSeekHelpLines)
+            keys_.AddHelpLine(line);
     started_ = true;
 }
 
@@ -477,11 +498,15 @@ void TMainWindow::DrawOverlay() {
     if (ImGui::Button("restart", ImVec2(float(kRestartWidth), float(kRestartHeight)))) Restart();
     ImGui::End();
     if (trackBar_.visible) {
+        // Along the top edge, leaving the restart button free to press.
         ImGui::SetNextWindowPos(ImVec2(0, 0));
-        ImGui::SetNextWindowSize(ImVec2(float(width), 41.0f));
+        ImGui::SetNextWindowSize(ImVec2(std::max(left - 4.0f, 1.0f), 41.0f));
         ImGui::Begin("##position", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoSavedSettings);
         int value = trackBar_.position;
-        bool changed = ImGui::SliderInt("##track", &value, TTrackBar::kMin, TTrackBar::kMax, "");
+        ImGui::SetNextItemWidth(-1.0f);
+        char label[32];
+        std::snprintf(label, sizeof label, "%.2f s", trackBar_.position / 100.0);
+        bool changed = ImGui::SliderInt("##track", &value, TTrackBar::kMin, trackBar_.maximum, label);
         trackBar_.captured = ImGui::IsItemActive();
         if (changed && trackBar_.SetPosition(value)) TrackBarChanged();
         ImGui::End();
@@ -493,7 +518,9 @@ void TMainWindow::DrawOverlay() {
 
 void TMainWindow::Restart() {
     // Only the visuals rewind: the music is not repositioned.
-    if (device_) device_->Timer()->SetTime(0.0);
+    if (!device_) return;
+    device_->Timer()->SetTime(0.0);
+    device_->NoteSeek(0.0);
 }
 
 void TMainWindow::TrackBarChanged() {
@@ -505,6 +532,7 @@ void TMainWindow::TrackBarChanged() {
     } else {
         device_->Timer()->SetTime(s);
     }
+    device_->NoteSeek(s);
 }
 
 void TMainWindow::Follower(void* self, IDemo3dDevice*) {
@@ -514,11 +542,15 @@ void TMainWindow::Follower(void* self, IDemo3dDevice*) {
 
 // ---- events and the loop ----
 
-void TMainWindow::KeyDown(int virtualKey) {
-    if (device_ && started_)
-        keys_.KeyDown(virtualKey, device_.Get());
-    else if (virtualKey == vkEscape)
+void TMainWindow::KeyDown(int virtualKey, bool shift) {
+    if (device_ && started_) {
+        // The demo's own keys first: they keep their meaning.
+        if (keys_.KeyDown(virtualKey, device_.Get()) || !seekingEnabled_) return;
+        if (SeekKeyDown(virtualKey, shift, *device_)) return;
+        if (virtualKey == vkT) trackBar_.visible = !trackBar_.visible;
+    } else if (virtualKey == vkEscape) {
         Application().Terminate();
+    }
 }
 
 void TMainWindow::CloseRequest() {
@@ -544,7 +576,7 @@ void TMainWindow::HandleEvent(const SDL_Event& event) {
         if (event.window.event == SDL_WINDOWEVENT_CLOSE) CloseRequest();
         break;
     case SDL_KEYDOWN:
-        if (int vk = VirtualKey(event.key.keysym.sym)) KeyDown(vk);
+        if (int vk = VirtualKey(event.key.keysym.sym)) KeyDown(vk, (event.key.keysym.mod & KMOD_SHIFT) != 0);
         break;
     default:
         break;

@@ -37,16 +37,20 @@
 #include <memory>
 #include <string>
 
-// The position track bar: range 0..10000 (hundredths of a second), a tick
-// every 100, hidden. Program changes (the follower) do not act; only a
+// The position track bar: in hundredths of a second from 0 to the demo's end
+// (10000 until start-up knows the end), a tick every 100, hidden until the
+// viewer shows it (T). Program changes (the follower) do not act; only a
 // change while the viewer holds it (mouse capture) moves the clock.
 struct TTrackBar {
     static constexpr int kMin = 0, kMax = 10000, kFrequency = 100;
     int position = 0;
+    int maximum = kMax;
     bool visible = false;
     bool captured = false;
     // Stores a position limited to the range; true when it changed.
     bool SetPosition(int value);
+    // The range for a demo that ends at `seconds`.
+    void SetEnd(double seconds);
 };
 
 class TMainWindow {
@@ -84,6 +88,8 @@ public:
                               const std::function<void(int64_t)>& afterFrame = {});
     // How many frames DrawOfflineFrames will draw at fps, for progress reports.
     int64_t OfflineFrameEstimate(double fps) const;
+    // Seconds of demo time an offline run draws (see OfflineRuns.cpp).
+    double Span() const;
 
     // The program's exit status after Run: 1 when there is no display or
     // window, when start-up failed or an error was shown, otherwise 0.
@@ -100,8 +106,11 @@ public:
 
     // One window-system event; key-downs go to the keyboard commands.
     void HandleEvent(const SDL_Event& event);
-    // The keyboard commands by virtual-key code.
-    void KeyDown(int virtualKey);
+    // The keyboard commands by virtual-key code (shift: a Shift key is down).
+    void KeyDown(int virtualKey, bool shift = false);
+    // Whether the author's keys (seeking, looping, the track bar) act: in
+    // windowed and full-screen runs, not offline nor as a screen saver.
+    bool SeekingEnabled() const { return seekingEnabled_; }
     // The window is asked to close.
     void CloseRequest();
     // The restart button's action.
@@ -174,6 +183,8 @@ private:
     std::string startupError_;
     std::string dataSource_;
     bool started_ = false;
+    bool seekingEnabled_ = false;
+    bool optionRefused_ = false; // a command-line value the demo cannot honour
     bool hostRun_ = false;
     bool fatal_ = false;          // no display or window: nothing to run
     bool closeRequested_ = false; // a close request or a signal, not the timeline's end

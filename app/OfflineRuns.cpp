@@ -60,6 +60,16 @@ void PrintPartTimes(const TDemoPartList& parts, const std::vector<double>& partM
 
 } // namespace
 
+double TMainWindow::Span() const {
+    // From the start to the demo's end, or the duration asked when that ends
+    // sooner. Frame k lies at start + k * step while k * step < span, so a
+    // demo of 20 s rendered at 2 frames per second has 40 frames; a start
+    // right at the end still draws that one frame.
+    double span = std::max(double(device_->GetEndTime()) - commandLine_.start, 0.0);
+    if (commandLine_.duration > 0.0) span = std::min(span, commandLine_.duration);
+    return span;
+}
+
 int TMainWindow::RunBenchmark() {
     TApplication& app = Application();
     ITimer* timer = device_->Timer();
@@ -67,9 +77,7 @@ int TMainWindow::RunBenchmark() {
     const int loops = std::max(commandLine_.loops, 1);
     // One pass of the timeline from the start time to the end (or for the
     // duration asked); the lists are reserved for all passes at once.
-    const double span = commandLine_.duration > 0.0
-                            ? commandLine_.duration
-                            : std::max(double(TDemo3dDevice::kEndTime) - commandLine_.start, 0.0) + step;
+    const double span = Span();
     const size_t expected = size_t(std::ceil(span / step) + 2) * size_t(loops);
     // Written in place from the start, so that the memory printed after each
     // pass is the demo's alone, not these lists filling up.
@@ -88,7 +96,7 @@ int TMainWindow::RunBenchmark() {
                 HandleEvent(event);
             if (EndRequested(false) || app.Terminated()) break;
             double t = commandLine_.start + double(k) * step;
-            if (commandLine_.duration > 0.0 && double(k) * step >= commandLine_.duration - 1e-9) break;
+            if (k > 0 && double(k) * step >= span - 1e-9) break;
             timer->SetTime(t);
             timer->SetDuration(k == 0 ? 0.0f : float(step));
             auto before = std::chrono::steady_clock::now();
@@ -149,10 +157,11 @@ int64_t TMainWindow::DrawOfflineFrames(double fps, const std::function<void(int6
                                        const std::function<void(int64_t)>& afterFrame) {
     TApplication& app = Application();
     ITimer* timer = device_->Timer();
+    const double span = Span();
     int64_t k = 0;
     for (; !app.Terminated(); k++) {
         double t = commandLine_.start + double(k) / fps;
-        if (commandLine_.duration > 0.0 && double(k) / fps >= commandLine_.duration - 1e-9) break;
+        if (k > 0 && double(k) / fps >= span - 1e-9) break;
         SDL_Event event;
         while (SDL_PollEvent(&event))
             HandleEvent(event);
@@ -167,9 +176,8 @@ int64_t TMainWindow::DrawOfflineFrames(double fps, const std::function<void(int6
 }
 
 int64_t TMainWindow::OfflineFrameEstimate(double fps) const {
-    if (commandLine_.duration > 0.0) return int64_t(std::ceil(commandLine_.duration * fps - 1e-9));
-    // Every frame up to the end of the timeline, and the one past it that ends it.
-    return int64_t(std::floor((double(TDemo3dDevice::kEndTime) - commandLine_.start) * fps + 1e-9)) + 2;
+    // Frame k is drawn while k/fps lies inside the span (frame 0 always).
+    return std::max<int64_t>(1, int64_t(std::ceil(Span() * fps - 1e-9)));
 }
 
 int TMainWindow::RunRenderFrames() {

@@ -6,6 +6,7 @@
 #include "demo/core/Debug.h"
 #include "platform/Format.h"
 
+#include <algorithm>
 #include <cstdio>
 
 TDemo3dDevice::~TDemo3dDevice() {
@@ -68,6 +69,75 @@ bool TDemo3dDevice::IdleHandler(void* self) {
 
 void TDemo3dDevice::TogglePause() {
     timer_->TogglePause();
+    if (musicHeld_) {
+        // Paused together with the clock: both go on together.
+        musicHeld_ = false;
+        if (musicPlayer_) {
+            musicPlayer_->SetPosition(timer_->GetTime());
+            musicPlayer_->Play();
+        }
+    }
+}
+
+void TDemo3dDevice::PauseWithMusic() {
+    auto* timer = dynamic_cast<THiResTimer*>(timer_.Get());
+    if (!(timer && timer->IsPaused())) timer_->TogglePause();
+    if (musicPlayer_) musicPlayer_->Stop();
+    musicHeld_ = true;
+}
+
+void TDemo3dDevice::Seek(double time) {
+    time = std::clamp(time, 0.0, double(endTime_));
+    // The clock takes the asked time itself: the music lands on the sample
+    // at or just before it (a 44100th of a second at most), and a part that
+    // starts there is live in the next frame.
+    if (musicPlayer_) musicPlayer_->SetPosition(time);
+    timer_->SetTime(time);
+    NoteSeek(time);
+    // Paused, the picture stands still: the music waits with it at the new
+    // time instead of playing on, so that the two go on together.
+    if (auto* timer = dynamic_cast<THiResTimer*>(timer_.Get()); timer && timer->IsPaused() && !musicHeld_)
+        PauseWithMusic();
+}
+
+void TDemo3dDevice::NoteSeek(double time) {
+    if (looping_ && !(double(loopStart_) <= time && time < double(loopStop_))) looping_ = false;
+}
+
+std::optional<double> TDemo3dDevice::PreviousPartStart(double time) const {
+    std::optional<double> found;
+    for (const TRefPtr<IDemoPart>& part : parts_) {
+        if (part->IsPermanent()) continue;
+        double start = double(part->GetStartTime());
+        if (start < time - kPageGrace && (!found || start > *found)) found = start;
+    }
+    return found;
+}
+
+std::optional<double> TDemo3dDevice::NextPartStart(double time) const {
+    std::optional<double> found;
+    for (const TRefPtr<IDemoPart>& part : parts_) {
+        if (part->IsPermanent()) continue;
+        double start = double(part->GetStartTime());
+        // A start the clock has just been put on (a float stored as a
+        // double) is not "after" it.
+        if (start > time + 1e-6 && start <= double(endTime_) && (!found || start < *found)) found = start;
+    }
+    return found;
+}
+
+bool TDemo3dDevice::LoopPartAt(double time) {
+    const float now = float(time);
+    for (const TRefPtr<IDemoPart>& part : parts_) {
+        if (part->IsPermanent()) continue;
+        if (part->GetStartTime() <= now && part->GetStopTime() > now) {
+            loopStart_ = part->GetStartTime();
+            loopStop_ = std::min(part->GetStopTime(), endTime_);
+            looping_ = loopStop_ > loopStart_;
+            return looping_;
+        }
+    }
+    return false;
 }
 
 void TDemo3dDevice::SetSpeed(float factor) {
@@ -120,11 +190,14 @@ inline bool IsLive(IDemoPart* part, float now) {
 
 bool TDemo3dDevice::RenderFrame() {
     bool first = true;
+    // A looped part goes back to its start when the clock reaches its stop.
+    // (Compared as the frame's time is, in 32 bits.)
+    if (looping_ && float(timer_->GetTime()) >= loopStop_) Seek(double(loopStart_));
     const float now = float(timer_->GetTime());
     const float prev = now - timer_->GetDuration();
     lastNow_ = now;
 
-    if (now > kEndTime) Quit(); // the rest of this frame is still drawn
+    if (now > endTime_) Quit(); // the rest of this frame is still drawn
 
     TRefPtr<I3dContext> context;
     device_->GetCurrentContext(context);
@@ -138,7 +211,10 @@ bool TDemo3dDevice::RenderFrame() {
     // Start pass.
     for (const TRefPtr<IDemoPart>& part : parts_) {
         if (!IsLive(part.Get(), now)) continue;
-        if (!part->IsActive()) part->Start();
+        if (!part->IsActive()) {
+            StopLeftPartsOf(part.Get(), now);
+            part->Start();
+        }
         part->Update();
     }
     // Render pass, in timeline order; only the first part gets first = true.
@@ -193,6 +269,20 @@ bool TDemo3dDevice::RenderFrame() {
 
     if (onFrame_.Proc) onFrame_.Proc(onFrame_.Context, this);
     return false;
+}
+
+void TDemo3dDevice::StopLeftPartsOf(IDemoPart* starting, float now) {
+    // Two parts of one effect: when the clock leaves one and enters the
+    // other in the same frame (a seek from one to the other, or two parts
+    // that follow each other), the effect must hear the old part's Stop
+    // before the new part's Start; in pass order it would be stopped right
+    // after it started (a scene would lose its shadow maps while it plays).
+    IDemoEffect* effect = starting->GetEffect();
+    if (!effect) return;
+    for (const TRefPtr<IDemoPart>& part : parts_)
+        if (part.Get() != starting && part->GetEffect() == effect && part->IsActive() &&
+            !IsLive(part.Get(), now))
+            part->Stop();
 }
 
 void TDemo3dDevice::EndTimeline() {

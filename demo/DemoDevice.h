@@ -8,7 +8,9 @@
 
 #include "demo/DemoInterfaces.h"
 #include "demo/MusicPlayer.h"
+#include "script/FileXMLParser.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,10 +24,13 @@ using TDemoPartList = std::vector<TRefPtr<IDemoPart>>;
 
 class TDemo3dDevice : public TInterfacedObject, public IDemo3dDevice {
 public:
-    // Demo time at which playback ends.
-    static constexpr float kEndTime = 117.0f;
-
     TDemo3dDevice() = default;
+
+    // Demo time at which playback ends: the script's own end (start-up sets
+    // it with the timeline, see ScriptTimeline.h), kDefaultTimelineEnd
+    // before. Must be positive and finite.
+    float GetEndTime() const { return endTime_; }
+    void SetEndTime(float seconds) { endTime_ = seconds; }
 
     void Init(T3dWindowHandle window, bool deviceSupplied, bool withMusic) override;
     void LoadConsoleFont(const std::string& fileName) override;
@@ -59,6 +64,34 @@ public:
     // reach are unprepared.
     void EndTimeline();
 
+    // Seeking, for an author at work. Seek moves the clock to the time
+    // (limited to 0..the end) and the music exactly there too, so that sound
+    // and picture agree; the next frame's passes start and stop the parts
+    // the jump brings in or leaves. A seek out of a looped part ends the loop.
+    // While paused, a seek holds the music too (PauseWithMusic).
+    void Seek(double time);
+    // The start of the last part (by start time) that begins more than
+    // kPageGrace before the time, and of the first that begins after it;
+    // none when there is none. Permanent parts have no start to go to.
+    static constexpr double kPageGrace = 0.5;
+    std::optional<double> PreviousPartStart(double time) const;
+    std::optional<double> NextPartStart(double time) const;
+    // Loops the first part live at the time (in timeline order: the scene
+    // under the fades): whenever the clock reaches its stop it goes back to
+    // its start, music included. False when no part with an end is live.
+    bool LoopPartAt(double time);
+    void StopLooping() { looping_ = false; }
+    bool Looping() const { return looping_; }
+    float LoopStart() const { return loopStart_; }
+    float LoopStop() const { return loopStop_; }
+    // Ends a loop that the time lies outside of (for seeks made elsewhere,
+    // like the track bar's).
+    void NoteSeek(double time);
+    // Pauses the clock and holds the music where it is; the next
+    // TogglePause starts both together from the clock's time.
+    void PauseWithMusic();
+    bool MusicHeld() const { return musicHeld_; }
+
     // Beyond the interface, for start-up, tools and tests.
     // A rendering device made elsewhere (Init with deviceSupplied = true).
     void SetSuppliedDevice(I3dDevice* device) { device_ = device; }
@@ -89,6 +122,9 @@ protected:
 
 private:
     static bool IdleHandler(void* self);
+    // Stops the active parts of the starting part's effect that are no
+    // longer live at now, before that part starts.
+    void StopLeftPartsOf(IDemoPart* starting, float now);
     void WriteCapture(I3dContext* context);
 
     TDemoFrameCallback onFrame_;
@@ -109,6 +145,10 @@ private:
 
     TRefPtr<ITimer> timer_;
     float lastNow_ = 0.0f; // the time of the last frame drawn
+    float endTime_ = kDefaultTimelineEnd;
+    bool looping_ = false;
+    float loopStart_ = 0.0f, loopStop_ = 0.0f;
+    bool musicHeld_ = false; // paused with the clock (PauseWithMusic)
     TAudioOutput audioOutput_ = aoDevice;
     TDemoFrameCallback onOverlay_;
     std::string lastCaptureFile_;

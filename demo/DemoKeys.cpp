@@ -58,6 +58,8 @@ void TDemoKeys::ToggleHelp(IDemo3dDevice* device) {
         if (cardInfoShown_) device->ClearText();
         for (const char* line : kHelpLines)
             device->AddText(line);
+        for (const std::string& line : moreHelp_)
+            device->AddText(line);
     }
     helpShown_ = !helpShown_;
     cardInfoShown_ = false;

@@ -9,6 +9,7 @@
 #include "demo/DemoInterfaces.h"
 
 #include <string>
+#include <vector>
 
 enum : int {
     vkPause = 19,
@@ -22,6 +23,17 @@ enum : int {
     vkS = 'S',
 };
 
+// Keys of the author's commands (SeekKeys.h and the main window).
+enum : int {
+    vkPrior = 33, // Page Up
+    vkNext = 34,  // Page Down
+    vkHome = 36,
+    vkLeft = 37,
+    vkRight = 39,
+    vkL = 'L',
+    vkT = 'T',
+};
+
 // The help page, line by line.
 extern const char* const kHelpLines[11];
 
@@ -33,6 +45,11 @@ public:
     // Acts on one key-down event; returns false for keys without a command.
     bool KeyDown(int key, IDemo3dDevice* device);
 
+    // Lines the help page shows after its own, for the commands a run adds
+    // (seeking, for one), in the order added.
+    void AddHelpLine(const std::string& line) { moreHelp_.push_back(line); }
+    const std::vector<std::string>& MoreHelpLines() const { return moreHelp_; }
+
     bool HelpShown() const { return helpShown_; }
     bool CardInfoShown() const { return cardInfoShown_; }
     bool ShowStatistics() const { return showStatistics_; }
@@ -42,6 +59,7 @@ private:
     void ToggleCardInfo(IDemo3dDevice* device);
 
     std::string caption_;
+    std::vector<std::string> moreHelp_;
     bool helpShown_ = false;
     bool cardInfoShown_ = false;
     bool showStatistics_ = false;

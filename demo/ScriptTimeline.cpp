@@ -27,6 +27,9 @@ std::vector<TRefPtr<IDemoEffect>> AddScriptEffect(const TEffectRegistry& registr
 }
 
 void AddScriptParts(TDemo3dDevice& device, const TFileXMLParser& script) {
+    // The end belongs with the timeline: whoever builds the parts from a
+    // script document (start-up, a reload) gets that document's end too.
+    device.SetEndTime(script.EndTime());
     for (const std::unique_ptr<TPart>& entry : script.Parts()) {
         IDemoEffect* effect = device.FindEffect(entry->Name);
         if (!effect) {

@@ -19,6 +19,8 @@ std::vector<TRefPtr<IDemoEffect>> AddScriptEffect(const TEffectRegistry& registr
                                                   TEffect& entry);
 
 // Adds a part for each part of the script whose effect the device holds, in
-// script order. A part naming an effect the script does not define (or one of
-// a class this program lacks) has nothing to draw and is left out.
+// script order, and gives the device the script's end (its own
+// <timeline end>, or the default). A part naming an effect the script does
+// not define (or one of a class this program lacks) has nothing to draw and
+// is left out.
 void AddScriptParts(TDemo3dDevice& device, const TFileXMLParser& script);

@@ -7,6 +7,8 @@
 #include "platform/Format.h"
 #include "script/XmlParser.h"
 
+#include <cmath>
+
 namespace {
 
 bool IsTag(const TXmlParser& scanner) {
@@ -128,6 +130,8 @@ void TFileXMLParser::Scan(std::string text) {
                 ReadEffect(scanner);
             else if (tag == "part")
                 ReadPart(scanner);
+            else if (tag == "timeline")
+                ReadTimeline(scanner);
             else
                 DebugOutput("Fel tag namn");
             break;
@@ -319,4 +323,18 @@ void TFileXMLParser::ReadPart(TXmlParser& scanner) {
     else
         part->Unprepare = part->Stop > part->Start ? part->Stop : -100.0f;
     parts_.push_back(std::move(part));
+}
+
+void TFileXMLParser::ReadTimeline(TXmlParser& scanner) {
+    // The frame loop, the offline runs and the track bar all count on an end
+    // that lies after the start of the demo: anything else is refused here,
+    // where the file it is written in gets named.
+    std::string_view text = scanner.CurAttr().Value("end");
+    if (text.empty()) throw EScriptError("<timeline> declares no end (end=\"seconds\")");
+    float end = EvaluateTime(text);
+    if (!std::isfinite(end) || !(end > 0.0f))
+        throw EScriptError(Format("The timeline's end must be a positive number of seconds, not %g (\"%s\")",
+                                  double(end), std::string(text).c_str()));
+    endTime_ = end;
+    endDeclared_ = true;
 }

@@ -7,6 +7,10 @@
 // expressions evaluated on the way. A comment holding "#include" followed by
 // a quoted file name loads that file in its place; a file that includes
 // itself, directly or through others, is rejected with the chain of names.
+//
+// A top-level <timeline end="EXPR"/> gives the demo its own length (an
+// expression as part times are); a script that declares none ends at
+// kDefaultTimelineEnd.
 #pragma once
 
 #include "script/Parser.h"
@@ -24,6 +28,9 @@ ZUMBRIX_EXCEPTION(EScriptError, Exception);
 
 // The deepest chain of includes a script may build.
 constexpr size_t kMaxIncludeDepth = 64;
+
+// The end of a demo whose script declares none, in seconds of demo time.
+constexpr float kDefaultTimelineEnd = 117.0f;
 
 class TFileXMLParser {
 public:
@@ -45,6 +52,10 @@ public:
     TErrors* Errors() const { return errors_.Get(); }
     // An effect by name (the first with that name), or null.
     TEffect* FindEffect(const std::string& name) const;
+    // The demo's end in seconds: the last <timeline end> read, or
+    // kDefaultTimelineEnd. Always positive and finite.
+    float EndTime() const { return endDeclared_ ? endTime_ : kDefaultTimelineEnd; }
+    bool EndDeclared() const { return endDeclared_; }
 
 private:
     void Scan(std::string text);
@@ -54,6 +65,7 @@ private:
     void ReadProperty(TXmlParser& scanner, TEffect& effect);
     void ReadControl(TXmlParser& scanner, TEffect& effect);
     void ReadPart(TXmlParser& scanner);
+    void ReadTimeline(TXmlParser& scanner);
     float EvaluateTime(std::string_view text);
 
     TParser parser_;
@@ -65,4 +77,6 @@ private:
     std::vector<std::string> includeChain_; // the files being read, outermost first
     bool errorNamed_ = false;               // an error on its way out already names its file
     std::string expression_;                // reused buffer for time texts
+    float endTime_ = kDefaultTimelineEnd;
+    bool endDeclared_ = false;
 };

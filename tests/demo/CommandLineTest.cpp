@@ -106,8 +106,12 @@ TEST(CommandLine, MistakesAreRefusedWithAMessage) {
     EXPECT_THAT(Error({"--data", "a", "--archive", "b"}), HasSubstr("exclude each other"));
     EXPECT_THAT(Error({"--benchmark", "--fullscreen", "640x480"}), HasSubstr("not full screen"));
     EXPECT_THAT(Error({"--bogus"}), HasSubstr("unknown option '--bogus'"));
-    EXPECT_EQ(Error({"--start", "117.01"}), "zumbrix: --start 117.01: the timeline ends at 117 s");
-    EXPECT_EQ(Error({"--start", "117"}), ""); // the last frame
+    // The end is the script's: start-up holds the start against it.
+    EXPECT_EQ(Error({"--start", "117.01"}), "");
+    EXPECT_EQ(Error({"--start", "3", "--paused"}), "");
+    EXPECT_EQ(Error({"--benchmark", "--paused"}),
+              "zumbrix: --paused belongs to windowed and full-screen runs");
+    EXPECT_THAT(Error({"--render-frames", "x", "--fps", "1", "--paused"}), HasSubstr("--paused belongs"));
     EXPECT_THAT(Error({"--benchmark", "--loops", "0"}), HasSubstr("--loops wants a number from 1 to 1000"));
     EXPECT_THAT(Error({"--benchmark", "--loops", "1001"}), HasSubstr("--loops wants"));
     EXPECT_EQ(Error({"--loops", "3"}), "zumbrix: --loops belongs to --benchmark");

@@ -62,8 +62,11 @@ struct KeysFixture : ::testing::Test {
             lines.push_back(console->Line(i));
         return lines;
     }
+    // The page's own lines, then those of the keys a windowed run adds.
     std::vector<std::string> HelpPage() const {
-        return std::vector<std::string>(kHelpLines, kHelpLines + 11);
+        std::vector<std::string> page(kHelpLines, kHelpLines + 11);
+        page.insert(page.end(), window->Keys().MoreHelpLines().begin(), window->Keys().MoreHelpLines().end());
+        return page;
     }
     std::vector<std::string> CardPage() const {
         T3dCapabilities caps{};
@@ -91,6 +94,7 @@ TEST_F(KeysFixture, HelpAndCardPagesReplaceEachOtherAndToggleOff) {
     EXPECT_EQ(HelpPage()[0], "   F = Fast speed ( x 5.0)");
     EXPECT_EQ(HelpPage()[8], "   H = Help ( you would know )");
     EXPECT_EQ(HelpPage()[10], "   esc = Quit demo");
+    EXPECT_GT(HelpPage().size(), 11u); // the author's keys follow
     Press(SDLK_h);
     EXPECT_EQ(Status(), HelpPage());
     EXPECT_EQ(ConsoleLines(), HelpPage());
@@ -114,7 +118,7 @@ TEST_F(KeysFixture, StatisticsLineTogglesAndStandsAboveTheStatusText) {
     EXPECT_TRUE(window->Device()->ShowFps());
     Press(SDLK_h);
     auto lines = ConsoleLines();
-    ASSERT_EQ(lines.size(), 12u);
+    ASSERT_EQ(lines.size(), 1 + HelpPage().size());
     EXPECT_TRUE(std::regex_match(lines[0], std::regex(R"(FPS:(\d+\.\d{3}|inf),  Time:\d+\.\d{3})")))
         << lines[0];
     EXPECT_EQ(lines[1], HelpPage()[0]);

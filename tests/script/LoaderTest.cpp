@@ -216,6 +216,65 @@ TEST_F(Loader, PartsAndTheirDefaults) {
     EXPECT_EQ(empty.Unprepare, -100.0f);
 }
 
+TEST_F(Loader, TimelineEndIsTheScriptsOwnLength) {
+    struct Case {
+        const char* text;
+        float end;
+        bool declared;
+    };
+    const Case cases[] = {
+        {"<part name=\"a\" start=\"1\" stop=\"200\"/>", 117.0f, false},
+        {"<timeline end=\"20\"/>", 20.0f, true},
+        {"<timeline end=\" 4 * 5 + 0.5 \"/>", 20.5f, true},
+        {"<demo><timeline end=\"3\"></timeline></demo>", 3.0f, true},
+        {"<timeline end=\"30\"/><timeline end=\"12\"/>", 12.0f, true}, // the last one read
+    };
+    for (const Case& c : cases) {
+        TFileXMLParser loaded;
+        Write("main.xml", c.text);
+        loaded.LoadScript("main.xml");
+        EXPECT_EQ(loaded.EndTime(), c.end) << c.text;
+        EXPECT_EQ(loaded.EndDeclared(), c.declared) << c.text;
+    }
+    // Declared in an included file, it counts as well.
+    Write("len.xml", "<timeline end=\"8\"/>");
+    Load("<!-- #include \"len.xml\" -->");
+    EXPECT_EQ(script.EndTime(), 8.0f);
+}
+
+TEST_F(Loader, BadTimelineEndsAreErrorsNamingTheFile) {
+    const char* const ends[] = {"0", "-1", "-0.001", "abc", "1+", "(2", "1/0", "1e39", "X"};
+    for (const char* end : ends) {
+        Write("inner.xml", std::string("<timeline end=\"") + end + "\"/>");
+        TFileXMLParser loaded;
+        Write("main.xml", "<part/><!-- #include \"inner.xml\" -->");
+        try {
+            loaded.LoadScript("main.xml");
+            ADD_FAILURE() << end << " was taken";
+        } catch (const Exception& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("inner.xml: ", 0), 0u) << end << ": " << e.what();
+        }
+    }
+    // Present without a value: no end declared, which is a mistake too.
+    TFileXMLParser empty;
+    Write("e.xml", "<timeline end=\"\"/>");
+    try {
+        empty.LoadScript("e.xml");
+        FAIL();
+    } catch (const EScriptError& e) {
+        EXPECT_STREQ(e.what(), "e.xml: <timeline> declares no end (end=\"seconds\")");
+    }
+    TFileXMLParser zero;
+    Write("z.xml", "<timeline end=\"0\"/>");
+    try {
+        zero.LoadScript("z.xml");
+        FAIL();
+    } catch (const EScriptError& e) {
+        EXPECT_STREQ(e.what(),
+                     "z.xml: The timeline's end must be a positive number of seconds, not 0 (\"0\")");
+    }
+}
+
 TEST_F(Loader, IncludesLandInPlace) {
     Write("inner.xml", "<part name=\"inner\"/>");
     Write("mid.xml", "<part name=\"mid1\"/><!-- #include file=\"INNER.xml\" --><part name=\"mid2\"/>");

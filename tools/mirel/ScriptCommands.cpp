@@ -159,7 +159,9 @@ std::string ModelJson(const TFileXMLParser& script) {
                ", \"start\": " + JsonFloat(p.Start) + ", \"stop\": " + JsonFloat(p.Stop) +
                ", \"unprepare\": " + JsonFloat(p.Unprepare) + "}";
     }
-    out += "], \"errors\": [";
+    out += "], \"end\": " + JsonFloat(script.EndTime()) + ", \"end_declared\": ";
+    out += script.EndDeclared() ? "true" : "false";
+    out += ", \"errors\": [";
     const std::vector<std::string>& lines = script.Errors()->Lines();
     for (size_t i = 0; i < lines.size(); ++i)
         out += (i ? ", " : "") + JsonString(lines[i]);
