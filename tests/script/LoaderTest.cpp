@@ -367,7 +367,7 @@ TEST_F(Loader, MirelScriptPrintsTheModel) {
     EXPECT_EQ(r.out, "{\"kind\": 0}\n");
     r = RunMirel({"script", dir.File("main.xml"), "--value", "fade", "nothing", "0"});
     EXPECT_EQ(r.out, "null\n");
-    r = RunMirel({"script", "main.xml", "--data", dir.Path()});
+    r = RunMirel({"script", dir.File("main.xml"), "--data", dir.Path()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
 
     Write("bad.xml", "<part start=\"(1\"/>");
