@@ -262,7 +262,7 @@ TEST_F(Loader, BadTimesAndValuesStopLoading) {
         fewer.LoadScript("f.xml");
         FAIL();
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "f.xml: '' is not a valid floating point value");
+        EXPECT_STREQ(e.what(), "f.xml:1: key value \"1 2 3\": '' is not a valid floating point value");
     }
     TFileXMLParser doubleSpace;
     Write("d.xml", "<effect><control kind=\"pos\"><key value=\"1  2 3\"/></control></effect>");
@@ -273,7 +273,7 @@ TEST_F(Loader, BadTimesAndValuesStopLoading) {
         badRepeat.LoadScript("r.xml");
         FAIL();
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "r.xml: 'x' is not a valid floating point value");
+        EXPECT_STREQ(e.what(), "r.xml:1: control repeat \"x\": 'x' is not a valid floating point value");
     }
     TFileXMLParser divide;
     Write("z.xml", "<part start=\"1/0\"/>");
@@ -373,7 +373,7 @@ TEST_F(Loader, MirelScriptPrintsTheModel) {
     Write("bad.xml", "<part start=\"(1\"/>");
     r = RunMirel({"script", dir.File("bad.xml")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, dir.File("bad.xml") + ": Missing brackets in expression (\")\")\n");
+    EXPECT_EQ(r.err, dir.File("bad.xml") + ":1: part start \"(1\": Missing brackets in expression (\")\")\n");
 }
 
 TEST(MirelEval, PrintsValueOrMessage) {
