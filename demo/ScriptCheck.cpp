@@ -468,7 +468,6 @@ void TChecker::Effect(TXmlParser& scanner) {
     effects_.push_back(std::move(effect));
 }
 
-// The value table of the effect being read, and the names in it.
 void TChecker::Property(TXmlParser& scanner) {
     const TAttrList& attrs = scanner.CurAttr();
     TCheckedValue value;
@@ -522,6 +521,9 @@ void TChecker::Control(TXmlParser& scanner) {
                        Quoted(type).c_str(), NearestName(type, names).c_str()));
     }
     std::string_view repeat = attrs.Value("repeat");
+    if (!repeat.empty() && type == "spline")
+        Add(AtAttribute(scanner, "repeat"), fsWarning,
+            "a spline control does not repeat: it holds its last key");
     if (!repeat.empty()) {
         try {
             StrToFloat(repeat);

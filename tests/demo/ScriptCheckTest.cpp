@@ -141,6 +141,14 @@ std::vector<CheckRow> Rows() {
          1,
          1,
          false},
+        {"repeat on a spline",
+         "<effect name=\"fade\" class=\"TFade\">\n<control name=\"color\" kind=\"color\" type=\"spline\" "
+         "repeat=\"0\">\n<key value=\"0 0 0 0\"/>\n</control>\n</effect>\n" +
+             part,
+         {"main.xml:2:50: warning: a spline control does not repeat"},
+         1,
+         1,
+         false},
         {"key value with too few fields",
          "<effect name=\"fade\" class=\"TFade\">\n<control name=\"color\" kind=\"color\">\n"
          "<key time=\"1\" value=\"255 0 0\"/>\n</control>\n</effect>\n" +
