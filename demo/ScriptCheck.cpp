@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -142,6 +143,7 @@ private:
 
     std::vector<TCheckedSection> sections_;
     std::vector<TCheckedEffect> effects_;
+    std::unordered_map<std::string, size_t> effectsByName_; // the first effect of each name
     struct TCheckedPart {
         std::string Name;
         TWhere Where;
@@ -448,14 +450,16 @@ void TChecker::Effect(TXmlParser& scanner) {
     effect.Section = static_cast<int>(sections_.size()) - 1;
     effect.Where = At(scanner.CurStart());
     if (effect.Name.empty()) Add(effect.Where, fsWarning, "the effect has no name: no part can use it");
-    for (const TCheckedEffect& other : effects_)
-        if (!effect.Name.empty() && other.Name == effect.Name) {
+    if (!effect.Name.empty()) {
+        auto [first, added] = effectsByName_.emplace(effect.Name, effects_.size());
+        if (!added) {
+            const TWhere& other = effects_[first->second].Where;
             Add(effect.Where, fsWarning,
                 Format("a second effect named %s (the first at %s:%d:%d): parts use the first",
-                       Quoted(effect.Name).c_str(), files_[static_cast<size_t>(other.Where.File)].c_str(),
-                       other.Where.Line, other.Where.Column));
-            break;
+                       Quoted(effect.Name).c_str(), files_[static_cast<size_t>(other.File)].c_str(),
+                       other.Line, other.Column));
         }
+    }
     if (effect.ClassName.empty()) {
         Add(effect.Where, fsError,
             "the effect has no class: nothing is made of it and its parts are dropped");
@@ -635,17 +639,17 @@ const TCheckedResource* TChecker::FindResource(int section, std::string_view nam
 }
 
 void TChecker::CheckEffects() {
+    std::vector<std::string> names; // of the effects, for the nearest name
     for (const TCheckedPart& part : parts_) {
-        auto effect = std::find_if(effects_.begin(), effects_.end(),
-                                   [&](const TCheckedEffect& e) { return e.Name == part.Name; });
-        if (effect != effects_.end()) {
-            effect->Used = true;
+        auto effect = effectsByName_.find(part.Name);
+        if (effect != effectsByName_.end()) {
+            effects_[effect->second].Used = true;
             continue;
         }
         if (part.Name.empty()) continue;
-        std::vector<std::string> names;
-        for (const TCheckedEffect& e : effects_)
-            if (!e.Name.empty()) names.push_back(e.Name);
+        if (names.empty())
+            for (const TCheckedEffect& e : effects_)
+                if (!e.Name.empty()) names.push_back(e.Name);
         std::string message =
             Format("the part names no effect: no effect is called %s", Quoted(part.Name).c_str());
         if (!names.empty()) message += Format(" (did you mean %s?)", NearestName(part.Name, names).c_str());

@@ -7,6 +7,7 @@
 
 #include "data/FlexibleStream.h"
 #include "demo/DemoEffect.h"
+#include "platform/DebugSink.h"
 #include "platform/Format.h"
 #include "script/FileXMLParser.h"
 #include "script/Parser.h"
@@ -120,6 +121,17 @@ TEST(ScriptErrorMessages, ZumbrixReportsCheckFindingsAndLoadErrorsOnStandardErro
     EXPECT_THAT(r.err,
                 HasSubstr("zumbrix.xml:2: part start \"2**0.5\": Error parsing expression: 2; *0.5 (data"));
     EXPECT_EQ(r.err.find('\r'), std::string::npos);
+}
+
+TEST(ScriptErrorMessages, TheDebugLineOfAnUnknownTagNamesIt) {
+    TFlexibleStream::ResetSettings();
+    SetDebugOutputEnabled(true);
+    ::testing::internal::CaptureStderr();
+    TFileXMLParser script;
+    script.LoadScriptText("main.xml", "<demo><p art name=\"x\"/></demo>");
+    std::string err = ::testing::internal::GetCapturedStderr();
+    SetDebugOutputEnabled(false);
+    EXPECT_EQ(err, "Fel tag namn: demo\nFel tag namn: p\n");
 }
 
 // Every name a script can use appears in the reference as `name`.
