@@ -51,7 +51,8 @@ struct TScriptCheckOptions {
 std::vector<TScriptFinding> CheckScript(const std::string& name, const TEffectRegistry& registry,
                                         const TScriptCheckOptions& options = {});
 // The same for a main script given as text under the name it is shown by;
-// its includes are read through the flexible streams.
+// its includes are read through the flexible streams. Whatever the text,
+// what is wrong with it comes back as findings, never as an error.
 std::vector<TScriptFinding> CheckScriptText(const std::string& name, std::string text,
                                             const TEffectRegistry& registry,
                                             const TScriptCheckOptions& options = {});
