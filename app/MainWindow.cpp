@@ -8,6 +8,7 @@
 #include "app/ModeChooser.h"
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
+#include "demo/ScriptCheck.h"
 #include "demo/ScriptTimeline.h"
 #include "demo/SeekKeys.h"
 #include "platform/Bundle.h"
@@ -326,6 +327,10 @@ void TMainWindow::Startup() {
     // 7. The data source, then the main script.
     script_ = std::make_unique<TFileXMLParser>();
     OpenData();
+    // An author running from loose files sees what the lenient loader would
+    // pass over in silence; the built-in archive's script is checked by the
+    // build and stays silent.
+    if (!commandLine_.dataDir.empty()) CheckDataScript();
     script_->LoadScript("zumbrix.xml");
     if (EndRequested()) return;
     const double end = double(script_->EndTime());
@@ -437,6 +442,18 @@ bool TMainWindow::EnterFullScreen(int32_t width, int32_t height, int32_t bits, i
 int TMainWindow::ExitCode() const {
     if (fatal_ || !startupError_.empty()) return 1;
     return Application().ErrorCount() > errorsBefore_ ? 1 : 0;
+}
+
+void TMainWindow::CheckDataScript() {
+    // The files are only opened here: loading them is start-up's next step,
+    // which reports what fails with the loader's own message.
+    TScriptCheckOptions options;
+    options.LoadFiles = false;
+    try {
+        ReportScriptFindings(CheckScript("zumbrix.xml", registry_, options));
+    } catch (const std::exception&) {
+        // A main script that cannot be read at all: LoadScript says so.
+    }
 }
 
 void TMainWindow::AddEffects(int before, int steps) {

@@ -157,6 +157,8 @@ private:
     bool CloseWaiting();
     bool CheckDisplay();
     void Fail(const std::string& message);
+    // In --data mode: the script checker's findings on standard error.
+    void CheckDataScript();
     // Creates and loads the script's effects; `before` steps of `steps` are done.
     void AddEffects(int before = 0, int steps = 0);
     void CreateSdlWindow(const TScreenSaverRequest& request);

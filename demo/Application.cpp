@@ -1,5 +1,6 @@
 #include "demo/Application.h"
 
+#include "platform/Format.h"
 #include "platform/Signals.h"
 
 #include <SDL.h>
@@ -19,7 +20,9 @@ void TApplication::ShowError(const std::string& message) {
 }
 
 void TApplication::ShowMessage(const std::string& text, const std::string& caption) {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    // Standard error gets one line; the box shows the message's own line
+    // breaks (the evaluator writes them as carriage returns).
+    std::fprintf(stderr, "%s\n", OneLineMessage(text).c_str());
     std::fflush(stderr);
     // A message box needs a running video part; without one (no display, or
     // a program that never opened a window) standard error is all there is.
@@ -28,7 +31,7 @@ void TApplication::ShowMessage(const std::string& text, const std::string& capti
     // The window system shows the box from a child process and waits for it:
     // the guard makes that child end with the program and on a signal.
     TChildProcessGuard guard;
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), text.c_str(), nullptr);
+    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), MessageBoxText(text).c_str(), nullptr);
 }
 
 void TApplication::ShowNotice(const std::string& text) {

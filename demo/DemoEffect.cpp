@@ -45,8 +45,15 @@ TRefPtr<IInterface> TDemoEffect::GetInterfaceValue(const char* name) {
     return ValueInterface(value);
 }
 
-void TEffectRegistry::Register(const char* name, TRefPtr<IDemoEffect> (*createInstance)()) {
-    classes_.push_back({name, createInstance});
+void TEffectRegistry::Register(const char* name, TRefPtr<IDemoEffect> (*createInstance)(),
+                               std::span<const TEffectValueInfo> values) {
+    classes_.push_back({name, createInstance, values});
+}
+
+const TDemoEffectClass* TEffectRegistry::Find(std::string_view className) const {
+    for (const TDemoEffectClass& c : classes_)
+        if (className == c.Name) return &c;
+    return nullptr;
 }
 
 std::vector<TRefPtr<IDemoEffect>> TEffectRegistry::Create(const std::string& className) const {
@@ -65,6 +72,6 @@ std::vector<TRefPtr<IDemoEffect>> TEffectRegistry::Create(const std::string& cla
 }
 
 void FillEffectRegistry(TEffectRegistry& registry) {
-    registry.Register("TSceneLoadTest", &TSceneLoadTest::CreateInstance);
-    registry.Register("TFade", &TFade::CreateInstance);
+    registry.Register("TSceneLoadTest", &TSceneLoadTest::CreateInstance, kSceneEffectValues);
+    registry.Register("TFade", &TFade::CreateInstance, kFadeValues);
 }

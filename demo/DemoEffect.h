@@ -11,7 +11,9 @@
 
 #include "demo/DemoInterfaces.h"
 
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TBaseDemoEffect : public TInterfacedObject, public virtual IBaseDemoEffect {
@@ -75,21 +77,42 @@ private:
     std::string name_;
 };
 
-// An effect class as the registry knows it: its name and the class-level
-// operation that creates an instance.
+// What an effect class expects of one of the named values it reads.
+enum TEffectValueKind : uint8_t {
+    evText,   // a text property
+    evNumber, // a number: a property's text, or a float control
+    evColor,  // a colour: a control of kind "color"
+    evImage,  // a property naming an image resource
+};
+
+// One named value an effect class reads. Each class keeps a table of these
+// and reads its values by the names in it, so the table is the list of what
+// the class reads: the script checker and the script reference rely on it.
+struct TEffectValueInfo {
+    const char* Name;
+    TEffectValueKind Kind;
+    bool Needed; // the effect cannot do its work without it
+};
+
+// An effect class as the registry knows it: its name, the class-level
+// operation that creates an instance and the named values it reads.
 struct TDemoEffectClass {
     const char* Name;
     TRefPtr<IDemoEffect> (*CreateInstance)();
+    std::span<const TEffectValueInfo> Values;
 };
 
 // The ordered list of effect classes start-up creates effects from.
 class TEffectRegistry {
 public:
-    void Register(const char* name, TRefPtr<IDemoEffect> (*createInstance)());
+    void Register(const char* name, TRefPtr<IDemoEffect> (*createInstance)(),
+                  std::span<const TEffectValueInfo> values = {});
     // One new effect for each registered class whose name equals className
     // exactly (in registry order). A name that matches no class gives none.
     std::vector<TRefPtr<IDemoEffect>> Create(const std::string& className) const;
     const std::vector<TDemoEffectClass>& Classes() const { return classes_; }
+    // The class of that name, or null.
+    const TDemoEffectClass* Find(std::string_view className) const;
 
 private:
     std::vector<TDemoEffectClass> classes_;

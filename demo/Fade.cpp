@@ -23,7 +23,7 @@ void TFade::Load() {
 }
 
 bool TFade::CurrentColor(T3dColor& color) {
-    const TValueRecord* value = FindValue("color");
+    const TValueRecord* value = FindValue(kFadeColor.Name);
     if (!value || value->Kind != vkColor) return false;
     std::memcpy(&color, ValueBytes(value), sizeof color);
     return true;

@@ -10,6 +10,10 @@
 
 #include "demo/DemoEffect.h"
 
+// The named values the fade reads: its colour.
+inline constexpr TEffectValueInfo kFadeColor{"color", evColor, true};
+inline constexpr TEffectValueInfo kFadeValues[] = {kFadeColor};
+
 class TFade : public TDemoEffect {
 public:
     static TRefPtr<IDemoEffect> CreateInstance();

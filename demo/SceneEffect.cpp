@@ -22,7 +22,7 @@ int32_t RoundIndex(double value) {
 
 void TSceneLoadTest::Load() {
     TDemoEffect::Load();
-    const TValueRecord* name = FindValue("name");
+    const TValueRecord* name = FindValue(kSceneName.Name);
     if (!name || name->Kind != vkText || !name->Text)
         throw Exception(
             Format("The scene effect %s names no scene file (property \"name\")", GetName().c_str()));
@@ -30,12 +30,14 @@ void TSceneLoadTest::Load() {
     loader_->RegisterSceneHandlers();
     loader_->Load(name->Text);
     Ts3dScene* scene = loader_->Scene();
-    if (FindValue("ReflectMapSize")) scene->ReflectMapSize = RoundIndex(GetFloatValue("ReflectMapSize"));
-    if (FindValue("ShadowMapSize")) scene->ShadowMapSize = RoundIndex(GetFloatValue("ShadowMapSize"));
+    if (FindValue(kSceneReflectMapSize.Name))
+        scene->ReflectMapSize = RoundIndex(GetFloatValue(kSceneReflectMapSize.Name));
+    if (FindValue(kSceneShadowMapSize.Name))
+        scene->ShadowMapSize = RoundIndex(GetFloatValue(kSceneShadowMapSize.Name));
     scene->ShadowsEnabled = true;
     scene->ReflectionsEnabled = false;
     scene->BumpEnabled = true;
-    scene->Background = QueryAs<I3dImage>(GetInterfaceValue("background"));
+    scene->Background = QueryAs<I3dImage>(GetInterfaceValue(kSceneBackground.Name));
     TRefPtr<I3dContext> main;
     device_->GetMainContext(main);
     device_->MakeContextCurrent(main.Get());
@@ -50,11 +52,11 @@ void TSceneLoadTest::Render(bool first) {
     TDemoEffect::Render(first);
     Ts3dScene* scene = Scene();
     if (!scene) return;
-    scene->SelectCamera(RoundIndex(GetFloatValue("camera")));
-    double frame = double(GetFloatValue("fps")) * LocalTime;
+    scene->SelectCamera(RoundIndex(GetFloatValue(kSceneCamera.Name)));
+    double frame = double(GetFloatValue(kSceneFps.Name)) * LocalTime;
     // "loop" (in scene frames), when positive: the scene frame is taken
     // modulo it, so that a short animation repeats over a long part.
-    const double loop = GetFloatValue("loop");
+    const double loop = GetFloatValue(kSceneLoop.Name);
     if (loop > 0.0) {
         frame = std::fmod(frame, loop);
         if (frame < 0.0) frame += loop;

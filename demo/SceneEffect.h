@@ -16,6 +16,18 @@
 class TSmartY3dLoader;
 class Ts3dScene;
 
+// The named values the scene effect reads.
+inline constexpr TEffectValueInfo kSceneName{"name", evText, true};
+inline constexpr TEffectValueInfo kSceneReflectMapSize{"ReflectMapSize", evNumber, false};
+inline constexpr TEffectValueInfo kSceneShadowMapSize{"ShadowMapSize", evNumber, false};
+inline constexpr TEffectValueInfo kSceneBackground{"background", evImage, false};
+inline constexpr TEffectValueInfo kSceneCamera{"camera", evNumber, false};
+inline constexpr TEffectValueInfo kSceneFps{"fps", evNumber, false};
+inline constexpr TEffectValueInfo kSceneLoop{"loop", evNumber, false};
+inline constexpr TEffectValueInfo kSceneEffectValues[] = {
+    kSceneName, kSceneReflectMapSize, kSceneShadowMapSize, kSceneBackground, kSceneCamera, kSceneFps,
+    kSceneLoop};
+
 class TSceneLoadTest : public TDemoEffect {
 public:
     static TRefPtr<IDemoEffect> CreateInstance();

@@ -1,9 +1,11 @@
-// Fuzzes the demo script loader: any text loads or stops with one of the
-// engine's errors, never a crash, a hang or unbounded recursion. Includes are
+// Fuzzes the demo script loader and the script checker: any text loads or
+// stops with one of the engine's errors, and is checked without an error of
+// its own, never a crash, a hang or unbounded recursion. Includes are
 // read from a small archive in memory whose members include each other (one
 // pair in a cycle).
 #include "data/FlexibleStream.h"
 #include "data/ZLBArchiveWriter.h"
+#include "demo/ScriptCheck.h"
 #include "script/FileXMLParser.h"
 
 #include <cstddef>
@@ -43,6 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const Exception&) {
         // A bad time, number, include or cycle stops loading with a message.
     }
+    // The checker reads the same text strictly; the files it names are
+    // only opened.
+    static const TEffectRegistry registry = [] {
+        TEffectRegistry r;
+        FillEffectRegistry(r);
+        return r;
+    }();
+    TScriptCheckOptions options;
+    options.LoadFiles = false;
+    CheckScriptText("fuzz.xml", std::string(reinterpret_cast<const char*>(data), size), registry, options);
     for (const auto& effect : script.Effects()) {
         for (const auto& control : effect->Controls.Items) {
             effect->FindValue(control->Name, -1.0);

@@ -25,3 +25,34 @@ std::string Format(const char* format, ...) {
     va_end(copy);
     return out;
 }
+
+std::string OneLineMessage(const std::string& message) {
+    std::string line;
+    line.reserve(message.size());
+    for (size_t i = 0; i < message.size(); i++) {
+        char c = message[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        while (i + 1 < message.size() && (message[i + 1] == '\r' || message[i + 1] == '\n'))
+            i++;
+        if (line.empty() || i + 1 == message.size()) continue;
+        line += line.back() == ':' ? " " : "; ";
+    }
+    return line;
+}
+
+std::string MessageBoxText(const std::string& message) {
+    std::string text;
+    text.reserve(message.size());
+    for (size_t i = 0; i < message.size(); i++) {
+        if (message[i] == '\r') {
+            if (i + 1 < message.size() && message[i + 1] == '\n') i++;
+            text += '\n';
+        } else {
+            text += message[i];
+        }
+    }
+    return text;
+}

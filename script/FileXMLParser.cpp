@@ -5,6 +5,7 @@
 #include "data/FlexibleStream.h"
 #include "platform/DebugSink.h"
 #include "platform/Format.h"
+#include "script/ScriptSyntax.h"
 #include "script/XmlParser.h"
 
 #include <cmath>
@@ -41,21 +42,13 @@ std::string_view Field(std::string_view text, int index) {
     return text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
-struct TControlKindRow {
-    const char* name;
-    int count;
-    uint8_t code;
-};
-// The fifth row, "dummy", behaves like a name the table does not know.
-const TControlKindRow kControlKinds[] = {
-    {"float", 1, ckFloat}, {"color", 4, ckColor}, {"pos", 3, ckPos}, {"euler", 3, ckEuler}};
-
-struct TControlTypeRow {
-    const char* name;
-    uint8_t animKind;
-};
-const TControlTypeRow kControlTypes[] = {
-    {"hold", akHold}, {"linear", akLinear}, {"spline", akCardinalSpline}};
+// The line (from 1) of a byte of a text.
+int LineOf(const char* text, size_t offset) {
+    int line = 1;
+    for (size_t i = 0; i < offset && text[i]; ++i)
+        if (text[i] == '\n') ++line;
+    return line;
+}
 
 } // namespace
 
@@ -133,7 +126,7 @@ void TFileXMLParser::Scan(std::string text) {
             else if (tag == "timeline")
                 ReadTimeline(scanner);
             else
-                DebugOutput("Fel tag namn");
+                DebugOutput(Format("Fel tag namn: %s", std::string(tag).c_str()));
             break;
         }
         default:
@@ -174,20 +167,30 @@ void TFileXMLParser::ReadResources(TXmlParser& scanner) {
         if (!IsTag(scanner)) continue;
         std::string_view tag = scanner.CurName();
         std::unique_ptr<TResource> resource;
-        if (tag == "image")
-            resource = std::make_unique<TImageResource>();
-        else if (tag == "texture")
-            resource = std::make_unique<TTextureResource>();
-        else if (tag == "cubetexture")
-            resource = std::make_unique<TCubeTextureResource>();
-        else if (tag == "mp3")
-            resource = std::make_unique<Tmp3Resource>();
-        else if (tag == "consolefont")
-            resource = std::make_unique<TConsoleFontResource>();
-        else if (tag == "binary")
-            resource = std::make_unique<TBinaryResource>();
-        else
-            continue;
+        for (const TResourceTagInfo& info : kResourceTags) {
+            if (tag != info.Name) continue;
+            switch (info.Kind) {
+            case rkImage:
+                resource = std::make_unique<TImageResource>();
+                break;
+            case rkTexture:
+                resource = std::make_unique<TTextureResource>();
+                break;
+            case rkCubeTexture:
+                resource = std::make_unique<TCubeTextureResource>();
+                break;
+            case rkMp3:
+                resource = std::make_unique<Tmp3Resource>();
+                break;
+            case rkConsoleFont:
+                resource = std::make_unique<TConsoleFontResource>();
+                break;
+            case rkBinary:
+                resource = std::make_unique<TBinaryResource>();
+                break;
+            }
+        }
+        if (!resource) continue;
         const TAttrList& attrs = scanner.CurAttr();
         resource->Name = attrs.Value("name");
         resource->Value = attrs.Value("value");
@@ -257,15 +260,15 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
     control->Name = attrs.Value("name");
     int valueCount = 1;
     std::string_view kind = attrs.Value("kind");
-    for (const TControlKindRow& row : kControlKinds)
-        if (kind == row.name) {
-            valueCount = row.count;
-            control->Kind = row.code;
+    for (const TControlKindInfo& row : kControlKinds)
+        if (kind == row.Name) {
+            valueCount = row.Count;
+            control->Kind = row.Code;
         }
     uint8_t animKind = akHold;
     std::string_view type = attrs.Value("type");
-    for (const TControlTypeRow& row : kControlTypes)
-        if (type == row.name) animKind = row.animKind;
+    for (const TControlTypeInfo& row : kControlTypes)
+        if (type == row.Name) animKind = row.AnimKind;
 
     TAnim& anim = control->Anim;
     anim.AutoTangents = true;
@@ -274,7 +277,12 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
     std::string_view repeat = attrs.Value("repeat");
     if (!repeat.empty()) {
         anim.SetRepeat(true);
-        anim.SetRepeatStart(static_cast<float>(StrToFloat(repeat)));
+        try {
+            anim.SetRepeatStart(static_cast<float>(StrToFloat(repeat)));
+        } catch (Exception& e) {
+            NameWhere(e, scanner, "control repeat", repeat);
+            throw;
+        }
     }
 
     // Every tag up to the first end tag of any name is a key.
@@ -283,13 +291,24 @@ void TFileXMLParser::ReadControl(TXmlParser& scanner, TEffect& effect) {
         if (!IsTag(scanner)) continue;
         const TAttrList& keyAttrs = scanner.CurAttr();
         TAnimKey* key = anim.AddKey();
-        key->Time = EvaluateTime(keyAttrs.Value("time"));
+        std::string_view time = keyAttrs.Value("time");
+        try {
+            key->Time = EvaluateTime(time);
+        } catch (Exception& e) {
+            NameWhere(e, scanner, "key time", time);
+            throw;
+        }
         std::string_view values = keyAttrs.Value("value");
         // Colours written without a decimal point are bytes (0-255).
         bool scaleBytes = control->Kind == ckColor && values.find('.') == std::string_view::npos;
-        for (int i = 0; i < valueCount && i < key->ValueCount; ++i) {
-            double v = StrToFloat(Field(values, i));
-            key->Values[i].Value = scaleBytes ? v / 255.0 : v;
+        try {
+            for (int i = 0; i < valueCount && i < key->ValueCount; ++i) {
+                double v = StrToFloat(Field(values, i));
+                key->Values[i].Value = scaleBytes ? v / 255.0 : v;
+            }
+        } catch (Exception& e) {
+            NameWhere(e, scanner, "key value", values);
+            throw;
         }
     }
     effect.Controls.Items.push_back(std::move(control));
@@ -313,13 +332,22 @@ void TFileXMLParser::ReadPart(TXmlParser& scanner) {
     auto part = std::make_unique<TPart>();
     const TAttrList& attrs = scanner.CurAttr();
     part->Name = attrs.Value("name");
-    part->Start = EvaluateTime(attrs.Value("start"));
-    part->Stop = EvaluateTime(attrs.Value("stop"));
+    auto time = [&](const char* attribute) {
+        std::string_view text = attrs.Value(attribute);
+        try {
+            return EvaluateTime(text);
+        } catch (Exception& e) {
+            NameWhere(e, scanner, std::string("part ") + attribute, text);
+            throw;
+        }
+    };
+    part->Start = time("start");
+    part->Stop = time("stop");
     std::string_view prepare = attrs.Value("prepare");
-    part->Prepare = prepare.empty() ? part->Start : EvaluateTime(prepare);
+    part->Prepare = prepare.empty() ? part->Start : time("prepare");
     std::string_view unprepare = attrs.Value("unprepare");
     if (!unprepare.empty())
-        part->Unprepare = EvaluateTime(unprepare);
+        part->Unprepare = time("unprepare");
     else
         part->Unprepare = part->Stop > part->Start ? part->Stop : -100.0f;
     parts_.push_back(std::move(part));
@@ -331,10 +359,28 @@ void TFileXMLParser::ReadTimeline(TXmlParser& scanner) {
     // where the file it is written in gets named.
     std::string_view text = scanner.CurAttr().Value("end");
     if (text.empty()) throw EScriptError("<timeline> declares no end (end=\"seconds\")");
-    float end = EvaluateTime(text);
-    if (!std::isfinite(end) || !(end > 0.0f))
-        throw EScriptError(Format("The timeline's end must be a positive number of seconds, not %g (\"%s\")",
-                                  double(end), std::string(text).c_str()));
+    float end = 0.0f;
+    try {
+        end = EvaluateTime(text);
+    } catch (Exception& e) {
+        NameWhere(e, scanner, "timeline end", text);
+        throw;
+    }
+    if (!std::isfinite(end) || !(end > 0.0f)) {
+        EScriptError e(Format("The timeline's end must be a positive number of seconds, not %g", double(end)));
+        NameWhere(e, scanner, "timeline end", text);
+        throw e;
+    }
     endTime_ = end;
     endDeclared_ = true;
+}
+
+void TFileXMLParser::NameWhere(Exception& e, const TXmlParser& scanner, std::string_view attribute,
+                               std::string_view text) const {
+    // "zumbrix.xml:41: part start "2**0.5": ": the file, the line of the
+    // element, which of its attributes and what it says.
+    std::string where = includeChain_.empty() ? std::string() : includeChain_.back();
+    where += Format(":%d: ", LineOf(scanner.Buffer(), scanner.CurStart()));
+    where += std::string(attribute) + " \"" + std::string(text) + "\": ";
+    e.AddContext(where);
 }

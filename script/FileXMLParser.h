@@ -67,6 +67,10 @@ private:
     void ReadPart(TXmlParser& scanner);
     void ReadTimeline(TXmlParser& scanner);
     float EvaluateTime(std::string_view text);
+    // Puts "FILE:LINE: element attribute "text": " in front of an error met
+    // while reading an attribute ("key time") of the current element.
+    void NameWhere(Exception& e, const TXmlParser& scanner, std::string_view attribute,
+                   std::string_view text) const;
 
     TParser parser_;
     std::vector<std::unique_ptr<TResources>> sections_; // every section read (effects keep views)

@@ -572,6 +572,24 @@ void TCustomParser::AddFunctionTwoParam(const std::string& name, TParserFunc2 fu
     functions2_[upper] = function;
 }
 
+std::vector<std::string> TCustomParser::VariableNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : variables_)
+        names.push_back(entry.first);
+    return names;
+}
+
+std::vector<std::string> TCustomParser::FunctionNames(int arguments) const {
+    std::vector<std::string> names;
+    if (arguments == 1)
+        for (const auto& entry : functions1_)
+            names.push_back(entry.first);
+    if (arguments == 2)
+        for (const auto& entry : functions2_)
+            names.push_back(entry.first);
+    return names;
+}
+
 void TCustomParser::Clear() {
     steps_.clear();
     slots_.clear();

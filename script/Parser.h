@@ -76,6 +76,9 @@ public:
     void AddVariable(const std::string& name, double* storage);
     void AddFunctionOneParam(const std::string& name, TParserFunc1 function);
     void AddFunctionTwoParam(const std::string& name, TParserFunc2 function);
+    // The names in the tables, in upper case and sorted.
+    std::vector<std::string> VariableNames() const;
+    std::vector<std::string> FunctionNames(int arguments) const;
 
     // One compiled step; public only so the step routines can see it.
     struct TStep;

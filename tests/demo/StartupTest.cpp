@@ -198,8 +198,9 @@ TEST_F(StartupFixture, ABrokenScriptIsReportedWithTheEvaluatorsMessage) {
         <part name="f" start="(1+2" stop="3"/>)");
     EXPECT_FALSE(Start({"--data", data.Path()}));
     EXPECT_EQ(window->StartupError(),
-              "zumbrix.xml: Missing brackets in expression (\")\") (data from the folder \"" + data.Path() +
-                  "\")");
+              "zumbrix.xml:2: part start \"(1+2\": Missing brackets in expression (\")\") (data from the "
+              "folder \"" +
+                  data.Path() + "\")");
     EXPECT_EQ(window->ExitCode(), 1);
     EXPECT_EQ(Application().LastError(), window->StartupError());
     EXPECT_FALSE(Application().HasIdleHandler());

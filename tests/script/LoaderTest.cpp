@@ -321,7 +321,7 @@ TEST_F(Loader, BadTimesAndValuesStopLoading) {
         fewer.LoadScript("f.xml");
         FAIL();
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "f.xml: '' is not a valid floating point value");
+        EXPECT_STREQ(e.what(), "f.xml:1: key value \"1 2 3\": '' is not a valid floating point value");
     }
     TFileXMLParser doubleSpace;
     Write("d.xml", "<effect><control kind=\"pos\"><key value=\"1  2 3\"/></control></effect>");
@@ -332,7 +332,7 @@ TEST_F(Loader, BadTimesAndValuesStopLoading) {
         badRepeat.LoadScript("r.xml");
         FAIL();
     } catch (const EConvertError& e) {
-        EXPECT_STREQ(e.what(), "r.xml: 'x' is not a valid floating point value");
+        EXPECT_STREQ(e.what(), "r.xml:1: control repeat \"x\": 'x' is not a valid floating point value");
     }
     TFileXMLParser divide;
     Write("z.xml", "<part start=\"1/0\"/>");
@@ -426,13 +426,13 @@ TEST_F(Loader, MirelScriptPrintsTheModel) {
     EXPECT_EQ(r.out, "{\"kind\": 0}\n");
     r = RunMirel({"script", dir.File("main.xml"), "--value", "fade", "nothing", "0"});
     EXPECT_EQ(r.out, "null\n");
-    r = RunMirel({"script", "main.xml", "--data", dir.Path()});
+    r = RunMirel({"script", dir.File("main.xml"), "--data", dir.Path()});
     EXPECT_EQ(r.exitCode, 0) << r.err;
 
     Write("bad.xml", "<part start=\"(1\"/>");
     r = RunMirel({"script", dir.File("bad.xml")});
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, dir.File("bad.xml") + ": Missing brackets in expression (\")\")\n");
+    EXPECT_EQ(r.err, dir.File("bad.xml") + ":1: part start \"(1\": Missing brackets in expression (\")\")\n");
 }
 
 TEST(MirelEval, PrintsValueOrMessage) {

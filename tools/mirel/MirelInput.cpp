@@ -7,18 +7,7 @@
 #include "script/XmlParser.h"
 
 std::string MessageNamingFile(const std::string& file, const std::string& message) {
-    std::string line;
-    for (size_t i = 0; i < message.size(); i++) {
-        char c = message[i];
-        if (c == '\r' || c == '\n') {
-            // One separator for each run of line breaks; none at the end.
-            while (i + 1 < message.size() && (message[i + 1] == '\r' || message[i + 1] == '\n'))
-                i++;
-            if (i + 1 < message.size() && !line.empty()) line += "; ";
-            continue;
-        }
-        line += c;
-    }
+    std::string line = OneLineMessage(message);
     if (line.empty()) line = "failed";
     // A loader that names the file by the name it opened it by (its folder
     // left to the data source) is given the path the user typed instead.

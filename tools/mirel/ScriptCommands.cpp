@@ -2,14 +2,19 @@
 // scanner parts, dump a demo script's document model.
 #include "tools/mirel/Mirel.h"
 #include "tools/mirel/MirelInput.h"
+#include "tools/mirel/SceneCommon.h"
 
 #include "data/FlexibleStream.h"
+#include "demo/DemoEffect.h"
+#include "demo/ScriptCheck.h"
 #include "platform/Format.h"
 #include "script/FileXMLParser.h"
 #include "script/Parser.h"
 #include "script/XmlParser.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 
 namespace {
@@ -55,7 +60,8 @@ int Xml(const MirelArgs& args) {
     return 0;
 }
 
-const char* kScriptUsage = "script FILE [--data DIR | --archive PCK] [--value EFFECT NAME T]";
+const char* kScriptUsage =
+    "script FILE [--data DIR | --archive PCK] [--value EFFECT NAME T | --check [--strict]]";
 
 std::string RecordJson(const TValueRecord* record) {
     if (!record) return "null";
@@ -169,9 +175,39 @@ std::string ModelJson(const TFileXMLParser& script) {
     return out;
 }
 
+// The findings of --check, one line each on standard output; the exit
+// status says whether they fail the check.
+int CheckScriptFile(const std::string& file, const std::string& text, bool fromArchive, bool strict) {
+    TEffectRegistry registry;
+    FillEffectRegistry(registry);
+    TScriptCheckOptions options;
+    // Scene files are built as the demo builds them, on a hidden window's
+    // device; without a display they are only opened.
+    // (SDL finds a video driver even without an X11 or Wayland display, but
+    // GLU cannot work on what it gives.)
+    std::unique_ptr<THiddenGL> gl;
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    try {
+        if ((!x11 || !*x11) && (!wayland || !*wayland)) throw Exception("no X11 or Wayland display");
+        gl = std::make_unique<THiddenGL>();
+        options.Device = gl->Device();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: no OpenGL display (%s): scene files are only opened, not loaded\n",
+                     file.c_str(), OneLineMessage(e.what()).c_str());
+    }
+    std::vector<TScriptFinding> findings =
+        fromArchive ? CheckScript(file, registry, options) : CheckScriptText(file, text, registry, options);
+    std::string out;
+    for (const TScriptFinding& finding : findings)
+        out += finding.Text() + "\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    return FindingsFail(findings, strict) ? 1 : 0;
+}
+
 int Script(const MirelArgs& args) {
     std::string file, dataDir, archive, effectName, valueName, timeText;
-    bool value = false;
+    bool value = false, check = false, strict = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--data" && i + 1 < args.size()) {
             dataDir = args[++i];
@@ -182,46 +218,61 @@ int Script(const MirelArgs& args) {
             effectName = args[++i];
             valueName = args[++i];
             timeText = args[++i];
+        } else if (args[i] == "--check") {
+            check = true;
+        } else if (args[i] == "--strict") {
+            strict = true;
         } else if (file.empty() && args[i].rfind("--", 0) != 0) {
             file = args[i];
         } else {
             return MirelUsage(kScriptUsage);
         }
     }
-    if (file.empty() || (!dataDir.empty() && !archive.empty())) return MirelUsage(kScriptUsage);
+    if (file.empty() || (!dataDir.empty() && !archive.empty()) || (check && value) || (strict && !check))
+        return MirelUsage(kScriptUsage);
     double time = 0;
     if (value) time = StrToFloat(timeText);
 
-    // Where the script and its includes come from.
+    // Where what the script loads comes from: the archive, the data folder,
+    // or the script's own folder. The script itself is the file as given,
+    // except with an archive, where it is one of the archive's members.
     TFlexibleStream::ResetSettings();
-    std::string scriptName = file;
-    if (!archive.empty()) {
+    const bool fromArchive = !archive.empty();
+    if (fromArchive) {
         RunNamingFile(archive, [&] {
             TFlexibleStream::OpenArchiveFile(archive);
             return 0;
         });
         TFlexibleStream::SetMode(lmPackage);
-    } else if (!dataDir.empty()) {
-        TFlexibleStream::SetDataRoot(dataDir);
-        TFlexibleStream::SetMode(lmFile);
     } else {
-        // File mode with the script's folder as the path.
         size_t slash = file.find_last_of('/');
         TFlexibleStream::SetMode(lmFile);
-        if (slash != std::string::npos) {
-            TFlexibleStream::SetPath(file.substr(0, slash + 1));
-            scriptName = file.substr(slash + 1);
-        }
+        if (!dataDir.empty())
+            TFlexibleStream::SetDataRoot(dataDir);
+        else if (slash != std::string::npos)
+            TFlexibleStream::SetDataRoot(file.substr(0, slash + 1));
     }
 
-    // The main script must be a whole text; the loader itself takes anything.
+    std::string text;
+    if (!fromArchive) {
+        std::vector<uint8_t> bytes = ReadInputFile(file);
+        // The checker reports broken markup itself, with its place.
+        if (!check) CheckMarkupText(file, bytes);
+        text.assign(bytes.begin(), bytes.end());
+    }
+    if (check) return CheckScriptFile(file, text, fromArchive, strict);
+
     TFileXMLParser script;
     RunNamingFile(file, [&] {
-        TFlexibleStream stream(scriptName);
-        std::vector<uint8_t> bytes(static_cast<size_t>(stream.GetSize()));
-        stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
-        CheckMarkupText(file, bytes);
-        script.LoadScript(scriptName);
+        if (fromArchive) {
+            TFlexibleStream stream(file);
+            std::vector<uint8_t> bytes(static_cast<size_t>(stream.GetSize()));
+            stream.ReadBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+            CheckMarkupText(file, bytes);
+            script.LoadScript(file);
+        } else {
+            script.LoadScriptText(file, std::move(text));
+        }
         return 0;
     });
     if (!value) {

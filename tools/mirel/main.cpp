@@ -45,7 +45,7 @@ MirelCommandRegistration::MirelCommandRegistration(const char* name, const char*
 }
 
 int MirelFail(const std::string& message) {
-    std::fprintf(stderr, "%s\n", message.c_str());
+    std::fprintf(stderr, "%s\n", OneLineMessage(message).c_str());
     return 1;
 }
 
