@@ -358,7 +358,11 @@ void TFileXMLParser::ReadTimeline(TXmlParser& scanner) {
     // that lies after the start of the demo: anything else is refused here,
     // where the file it is written in gets named.
     std::string_view text = scanner.CurAttr().Value("end");
-    if (text.empty()) throw EScriptError("<timeline> declares no end (end=\"seconds\")");
+    if (text.empty()) {
+        EScriptError e("<timeline> declares no end (end=\"seconds\")");
+        NameWhere(e, scanner, "timeline end", text);
+        throw e;
+    }
     float end = 0.0f;
     try {
         end = EvaluateTime(text);

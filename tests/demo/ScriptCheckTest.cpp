@@ -244,7 +244,7 @@ std::vector<CheckRow> Rows() {
          {"main.xml:7:11: error: timeline end \"10-10\" is 0"},
          1,
          1,
-         false},
+         true},
         {"include of a missing file",
          "<!-- #include file=\"gone.xml\" -->\n" + fade + part,
          {"main.xml:1:6: error: #include \"gone.xml\": Couldn't open the file named"},

@@ -441,7 +441,7 @@ TEST(DemoLength, BadEndsStopStartUpNamingTheScript) {
         CommandResult r = RunZumbrix({"--data", demo.dir.Path(), "--benchmark", "--window", "64x48"});
         if (r.exitCode != 0 && r.err.find("no X11") != std::string::npos) GTEST_SKIP() << r.err;
         EXPECT_EQ(r.exitCode, 1) << end;
-        EXPECT_THAT(r.err, ::testing::HasSubstr("zumbrix.xml: ")) << end;
+        EXPECT_THAT(r.err, ::testing::HasSubstr("zumbrix.xml:5: timeline end")) << end;
         EXPECT_THAT(r.out, ::testing::Not(::testing::HasSubstr("frames:"))) << end;
     }
 }

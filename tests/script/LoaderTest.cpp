@@ -252,7 +252,7 @@ TEST_F(Loader, BadTimelineEndsAreErrorsNamingTheFile) {
             loaded.LoadScript("main.xml");
             ADD_FAILURE() << end << " was taken";
         } catch (const Exception& e) {
-            EXPECT_EQ(std::string(e.what()).rfind("inner.xml: ", 0), 0u) << end << ": " << e.what();
+            EXPECT_EQ(std::string(e.what()).rfind("inner.xml:1: timeline end", 0), 0u) << end << ": " << e.what();
         }
     }
     // Present without a value: no end declared, which is a mistake too.
@@ -262,7 +262,7 @@ TEST_F(Loader, BadTimelineEndsAreErrorsNamingTheFile) {
         empty.LoadScript("e.xml");
         FAIL();
     } catch (const EScriptError& e) {
-        EXPECT_STREQ(e.what(), "e.xml: <timeline> declares no end (end=\"seconds\")");
+        EXPECT_STREQ(e.what(), "e.xml:1: timeline end \"\": <timeline> declares no end (end=\"seconds\")");
     }
     TFileXMLParser zero;
     Write("z.xml", "<timeline end=\"0\"/>");
@@ -270,8 +270,7 @@ TEST_F(Loader, BadTimelineEndsAreErrorsNamingTheFile) {
         zero.LoadScript("z.xml");
         FAIL();
     } catch (const EScriptError& e) {
-        EXPECT_STREQ(e.what(),
-                     "z.xml: The timeline's end must be a positive number of seconds, not 0 (\"0\")");
+        EXPECT_STREQ(e.what(), "z.xml:1: timeline end \"0\": The timeline's end must be a positive number of seconds, not 0");
     }
 }
 
