@@ -16,6 +16,8 @@ const char* const kHelpLines[11] = {
     "   esc = Quit demo",
 };
 
+const char* const kReloadHelpLine = "   R = Reload the demo's files";
+
 bool TDemoKeys::KeyDown(int key, IDemo3dDevice* device) {
     switch (key) {
     case vkEscape:
@@ -58,6 +60,7 @@ void TDemoKeys::ToggleHelp(IDemo3dDevice* device) {
         if (cardInfoShown_) device->ClearText();
         for (const char* line : kHelpLines)
             device->AddText(line);
+        if (reloadKey_) device->AddText(kReloadHelpLine);
     }
     helpShown_ = !helpShown_;
     cardInfoShown_ = false;

@@ -19,11 +19,14 @@ enum : int {
     vkH = 'H',
     vkI = 'I',
     vkN = 'N',
+    vkR = 'R',
     vkS = 'S',
 };
 
 // The help page, line by line.
 extern const char* const kHelpLines[11];
+// The line the help page adds after those when the demo can be reloaded.
+extern const char* const kReloadHelpLine;
 
 class TDemoKeys {
 public:
@@ -36,6 +39,10 @@ public:
     bool HelpShown() const { return helpShown_; }
     bool CardInfoShown() const { return cardInfoShown_; }
     bool ShowStatistics() const { return showStatistics_; }
+    // Whether R reloads the demo (runs from a data folder); the help page
+    // then says so.
+    void SetReloadKey(bool on) { reloadKey_ = on; }
+    bool ReloadKey() const { return reloadKey_; }
 
 private:
     void ToggleHelp(IDemo3dDevice* device);
@@ -45,4 +52,5 @@ private:
     bool helpShown_ = false;
     bool cardInfoShown_ = false;
     bool showStatistics_ = false;
+    bool reloadKey_ = false;
 };

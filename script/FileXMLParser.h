@@ -45,9 +45,18 @@ public:
     TErrors* Errors() const { return errors_.Get(); }
     // An effect by name (the first with that name), or null.
     TEffect* FindEffect(const std::string& name) const;
+    // Every script file read so far (the main script and its includes), in
+    // the order they were opened.
+    const std::vector<std::string>& Files() const { return files_; }
+    // Where the last error that stopped loading arose: the script file being
+    // scanned and the line (from 1) of the element it was reading; "" and 0
+    // when the error arose outside the scan (a file that cannot be opened).
+    const std::string& ErrorFile() const { return errorFile_; }
+    int ErrorLine() const { return errorLine_; }
 
 private:
     void Scan(std::string text);
+    void ScanParts(TXmlParser& scanner);
     void ReadInclude(TXmlParser& scanner);
     void ReadResources(TXmlParser& scanner);
     void ReadEffect(TXmlParser& scanner);
@@ -65,4 +74,7 @@ private:
     std::vector<std::string> includeChain_; // the files being read, outermost first
     bool errorNamed_ = false;               // an error on its way out already names its file
     std::string expression_;                // reused buffer for time texts
+    std::vector<std::string> files_;
+    std::string errorFile_;
+    int errorLine_ = 0;
 };
