@@ -41,13 +41,19 @@ bool TFileWatcher::Watch(const std::string& folder) {
     return true;
 }
 
-bool TFileWatcher::Poll(double settleSeconds) {
+bool TFileWatcher::Poll(double settleSeconds, double completeSeconds) {
     if (fd_ < 0) return false;
     for (;;) {
         ssize_t got = ::read(fd_, buffer_, sizeof buffer_);
         if (got > 0) {
             pending_ = true;
             lastEventTicks_ = QueryPerformanceCounter();
+            // The events lie one after the other, each with its name.
+            for (ssize_t at = 0; at + ssize_t(sizeof(inotify_event)) <= got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer_ + at);
+                complete_ = (event->mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0;
+                at += ssize_t(sizeof(inotify_event)) + ssize_t(event->len);
+            }
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
@@ -56,7 +62,7 @@ bool TFileWatcher::Poll(double settleSeconds) {
     if (!pending_) return false;
     const double quiet =
         double(QueryPerformanceCounter() - lastEventTicks_) / double(QueryPerformanceFrequency());
-    if (quiet < settleSeconds) return false;
+    if (quiet < (complete_ ? completeSeconds : settleSeconds)) return false;
     pending_ = false;
     return true;
 }

@@ -26,8 +26,13 @@ TFileStamp StampFile(const std::string& path);
 class TFileWatcher {
 public:
     // How long the folders must stay quiet after a change before Poll
-    // reports it.
+    // reports it: after a write still under way (the last event a plain
+    // modification, a deletion), and after one that is complete (the last
+    // event a file closed after writing, or renamed into place), where
+    // only a burst of further saves (several files saved at once) is
+    // waited for.
     static constexpr double kDefaultSettleSeconds = 0.2;
+    static constexpr double kCompleteSettleSeconds = 0.03;
 
     TFileWatcher();
     ~TFileWatcher();
@@ -43,8 +48,9 @@ public:
     size_t WatchCount() const { return watches_.size(); }
 
     // Reads the queued events. Returns true once, when at least one event
-    // arrived and none followed for settleSeconds.
-    bool Poll(double settleSeconds = kDefaultSettleSeconds);
+    // arrived and none followed for settleSeconds (completeSeconds when the
+    // last event completed a write).
+    bool Poll(double settleSeconds = kDefaultSettleSeconds, double completeSeconds = kCompleteSettleSeconds);
     // Whether events arrived that have not settled yet.
     bool Pending() const { return pending_; }
 
@@ -52,6 +58,7 @@ private:
     int fd_ = -1;
     std::vector<int> watches_;
     bool pending_ = false;
+    bool complete_ = false; // the last event completed a write
     int64_t lastEventTicks_ = 0;
     alignas(8) char buffer_[16384];
 };
