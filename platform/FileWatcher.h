@@ -32,7 +32,7 @@ public:
     // only a burst of further saves (several files saved at once) is
     // waited for.
     static constexpr double kDefaultSettleSeconds = 0.2;
-    static constexpr double kCompleteSettleSeconds = 0.03;
+    static constexpr double kCompleteSettleSeconds = 0.01;
 
     TFileWatcher();
     ~TFileWatcher();
