@@ -55,7 +55,10 @@ TMainWindow::~TMainWindow() {
         imgui_ = nullptr;
     }
     // The demo device goes first (effects, parts, console, player and the
-    // rendering device), then the script document it looked into.
+    // rendering device; the reloader holds effects too), then the script
+    // document it looked into.
+    watcher_.reset();
+    reloader_.reset();
     device_.Reset();
     script_.reset();
     resChange_.reset();
@@ -195,6 +198,9 @@ bool TMainWindow::Create() {
 
         Startup();
     } catch (const std::exception& e) {
+        // Nothing plays that could be reloaded.
+        watcher_.reset();
+        reloader_.reset();
         if ((foreignWindow_ && !foreignWindow_->HostExists()) || (hostRun_ && TerminationSignal() != 0)) {
             // The host took its window away while we started: the normal end
             // of a screen-saver run, not a failure.
@@ -324,14 +330,20 @@ void TMainWindow::Startup() {
     progress_ = std::make_unique<TStartupProgress>(window_, caption_.c_str(),
                                                    !offlineRun && !embedded && !saver_->InPreview());
 
-    // 7. The data source, then the main script.
+    // 7. The data source, then the main script. Played from loose files in a
+    // window or full screen, the demo is watched and reloaded as the author
+    // changes it: the reloader notes which files each step reads.
     script_ = std::make_unique<TFileXMLParser>();
     OpenData();
     // An author running from loose files sees what the lenient loader would
     // pass over in silence; the built-in archive's script is checked by the
     // build and stays silent.
     if (!commandLine_.dataDir.empty()) CheckDataScript();
+    if (!commandLine_.dataDir.empty() && !offlineRun && !embedded && !hostRun_)
+        reloader_ = std::make_unique<TDemoReloader>(registry_, script_);
+    if (reloader_) reloader_->BeginScript();
     script_->LoadScript("zumbrix.xml");
+    if (reloader_) reloader_->EndStep();
     if (EndRequested()) return;
     const double end = double(script_->EndTime());
     DebugOutput(Format("start-up: script read at %.1f ms; the timeline ends at %g s",
@@ -368,6 +380,7 @@ void TMainWindow::Startup() {
                                   player->AudioDeviceError().c_str()));
     }
     device_->SetOnFrame({&TMainWindow::Follower, this});
+    if (reloader_) reloader_->SetDevice(device_.Get());
     InitOverlay();
     DebugOutput(Format("start-up: rendering device and music player at %.1f ms", progress_->Elapsed() * 1e3));
     progress_->SetDevice(device_->GetDevice());
@@ -379,6 +392,7 @@ void TMainWindow::Startup() {
         bool loaded =
             LoadScriptResources(device_.Get(), *resources, [&](int n, int count, const TResource& r) {
                 progress_->Step(n, steps, r.Value);
+                if (reloader_) reloader_->BeginResource(size_t(n - 1));
                 DebugOutput(
                     Format("start-up: resource %s at %.1f ms", r.Value.c_str(), progress_->Elapsed() * 1e3));
                 if (OnLoadProgress && !OnLoadProgress(n, count, r)) {
@@ -393,9 +407,14 @@ void TMainWindow::Startup() {
     DebugOutput(Format("start-up: resources loaded at %.1f ms", progress_->Elapsed() * 1e3));
 
     // 13-14. Effects, then the timeline.
+    if (reloader_) reloader_->EndStep();
     AddEffects(steps - int(script_->Effects().size()), steps);
     AddScriptParts(*device_, *script_);
     trackBar_.SetEnd(double(device_->GetEndTime()));
+    if (reloader_) {
+        StartWatching();
+        keys_.SetReloadKey(true);
+    }
     if (EndRequested()) return;
     DebugOutput(Format("start-up: effects loaded at %.1f ms", progress_->Elapsed() * 1e3));
 
@@ -463,8 +482,50 @@ void TMainWindow::AddEffects(int before, int steps) {
             DebugOutput(
                 Format("start-up: effect %s at %.1f ms", entry->Name.c_str(), progress_->Elapsed() * 1e3));
         }
-        AddScriptEffect(registry_, *device_, *entry);
+        if (reloader_) reloader_->BeginEffect(*entry);
+        std::vector<TRefPtr<IDemoEffect>> made = AddScriptEffect(registry_, *device_, *entry);
+        if (reloader_) reloader_->EndEffect(std::move(made));
     }
+}
+
+// ---- live reload ----
+
+void TMainWindow::StartWatching() {
+    reloader_->EndStartup();
+    // The folder, its data subfolder and the script's data location, beside
+    // the folders of every file the demo was made from.
+    const std::string& root = commandLine_.dataDir;
+    reloader_->AlsoWatch(root);
+    reloader_->AlsoWatch(root + "/data");
+    if (TResources* resources = script_->GetResources(); resources && !resources->Path.empty())
+        reloader_->AlsoWatch(ResolveDataPath(root, resources->Path));
+    watcher_ = std::make_unique<TFileWatcher>();
+    if (!watcher_->Ok())
+        Application().ShowNotice("zumbrix: the data folder cannot be watched; R reloads the demo by hand");
+    reloader_->WatchWith(watcher_.get());
+}
+
+TReloadReport TMainWindow::PollReload() {
+    if (!watcher_ || !reloader_ || !started_ || !watcher_->Poll()) return {};
+    return Reload(false);
+}
+
+TReloadReport TMainWindow::Reload(bool everything) {
+    if (!reloader_ || !started_) return {};
+    int width = 0, height = 0;
+    if (window_) SDL_GetWindowSize(window_, &width, &height);
+    reloader_->SetConsoleWidth(width);
+    // The author sees what the lenient loader would pass over in silence at
+    // every reload, as at start-up.
+    if (everything || reloader_->Changed()) CheckDataScript();
+    TReloadReport report = reloader_->Reload(everything);
+    if (report.outcome == roReloaded) trackBar_.SetEnd(double(device_->GetEndTime()));
+    if (report.outcome == roReloaded)
+        DebugOutput(Format("reload: %d effects made again, %d kept; %d resources loaded, %d kept%s; %.1f ms",
+                           report.effectsLoaded, report.effectsKept, report.resourcesLoaded,
+                           report.resourcesKept, report.musicReloaded ? "; music reloaded" : "",
+                           report.seconds * 1e3));
+    return report;
 }
 
 // ---- the overlay: the restart button (and the hidden track bar) ----
@@ -561,6 +622,10 @@ void TMainWindow::Follower(void* self, IDemo3dDevice*) {
 
 void TMainWindow::KeyDown(int virtualKey, bool shift) {
     if (device_ && started_) {
+        if (virtualKey == vkR && reloader_) {
+            Reload(true);
+            return;
+        }
         // The demo's own keys first: they keep their meaning.
         if (keys_.KeyDown(virtualKey, device_.Get()) || !seekingEnabled_) return;
         if (SeekKeyDown(virtualKey, shift, *device_)) return;
@@ -618,6 +683,13 @@ void TMainWindow::Run() {
             }
         }
         if (app.Terminated()) break;
+        if (watcher_) {
+            try {
+                PollReload();
+            } catch (const std::exception& e) {
+                app.ShowError(e.what());
+            }
+        }
         if (app.HasIdleHandler()) {
             try {
                 app.Idle();

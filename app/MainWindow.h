@@ -28,6 +28,7 @@
 #include "demo/DemoEffect.h"
 #include "demo/DemoKeys.h"
 #include "demo/DemoParts.h"
+#include "demo/LiveReload.h"
 #include "demo/ResourceLoader.h"
 #include "script/FileXMLParser.h"
 
@@ -144,6 +145,18 @@ public:
     // first frame follows), 0 before start-up ended.
     double StartupSeconds() const { return startupSeconds_; }
 
+    // Live reload, in windowed and full-screen runs from a --data folder
+    // (null otherwise): the folder's files are watched, and the demo is
+    // rebuilt where they changed once the writes settled.
+    TDemoReloader* Reloader() const { return reloader_.get(); }
+    TFileWatcher* Watcher() const { return watcher_.get(); }
+    // Looks at the watched folders (no waiting, no allocation) and reloads
+    // when a change has settled. Returns the reload's report (nothing
+    // changed when none ran). The message loop calls it before each frame.
+    TReloadReport PollReload();
+    // Rebuilds now (the R key: everything, the music only when its file changed).
+    TReloadReport Reload(bool everything);
+
 private:
     void Startup();
     void OpenData();
@@ -161,6 +174,8 @@ private:
     void CheckDataScript();
     // Creates and loads the script's effects; `before` steps of `steps` are done.
     void AddEffects(int before = 0, int steps = 0);
+    // Start-up is over: the reloader takes what it built, the folders are watched.
+    void StartWatching();
     void CreateSdlWindow(const TScreenSaverRequest& request);
     void InitOverlay();
     void DrawOverlay();
@@ -174,6 +189,8 @@ private:
     std::unique_ptr<TScreenSaver> saver_;
     TEffectRegistry registry_;
     std::unique_ptr<TFileXMLParser> script_;
+    std::unique_ptr<TDemoReloader> reloader_;
+    std::unique_ptr<TFileWatcher> watcher_;
     bool musicEnabled_ = true;
     TRefPtr<TDemo3dDevice> device_;
     std::unique_ptr<TResChange> resChange_;

@@ -138,6 +138,7 @@ TFlexibleStream::TFlexibleStream(const std::string& name) : name_(name) {
         switch (mode_) {
         case lmFile: {
             const std::string path = ResolveDataPath(s.dataRoot, path_ + name);
+            if (s.openObserver) s.openObserver(s.openObserverContext, path);
             if (fallback && !Exists(path)) {
                 missing = true;
                 break;
@@ -264,6 +265,12 @@ void TFlexibleStream::SetDiagnostics(bool on) {
 
 TLoaderStruct& TFlexibleStream::Settings() {
     return GlobalSettings();
+}
+
+void TFlexibleStream::SetOpenObserver(void (*observer)(void* context, const std::string& path),
+                                      void* context) {
+    GlobalSettings().openObserver = observer;
+    GlobalSettings().openObserverContext = observer ? context : nullptr;
 }
 
 void TFlexibleStream::ResetSettings() {

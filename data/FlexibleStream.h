@@ -37,6 +37,11 @@ struct TLoaderStruct {
     std::shared_ptr<TStream> fallbackSource; // the stream it was opened from
     bool diagnostics = false;                // log settings changes and first reads
     std::vector<std::string> diagnosticsLog; // the logged lines
+    // Told the path of every File-mode open before the file is opened (also
+    // when it then fails to open), while set: live reload learns from it
+    // which files each part of a demo was made from.
+    void (*openObserver)(void* context, const std::string& path) = nullptr;
+    void* openObserverContext = nullptr;
 };
 
 class TFlexibleStream : public TStream {
@@ -74,6 +79,8 @@ public:
     // Sets the folder relative File-mode paths resolve against (zumbrix --data DIR).
     static void SetDataRoot(const std::string& folder);
     static void SetDiagnostics(bool on);
+    // Sets (or, with a null procedure, clears) the File-mode open observer.
+    static void SetOpenObserver(void (*observer)(void* context, const std::string& path), void* context);
     static TLoaderStruct& Settings();
     // Back to the initial settings (File mode, empty path, no archive).
     static void ResetSettings();

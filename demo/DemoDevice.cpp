@@ -248,6 +248,7 @@ bool TDemo3dDevice::RenderFrame() {
             console_->Add(statistics);
         }
         if (!statusText_.empty()) console_->AddLines(statusText_);
+        if (!noticeText_.empty()) console_->AddLines(noticeText_);
     } else {
         FormatStatistics(statistics, sizeof statistics, timer_->GetRecentFps(), timer_->GetTime());
         DebugChannel().Log(statistics);
@@ -290,6 +291,17 @@ void TDemo3dDevice::EndTimeline() {
         if (part->IsActive()) part->Stop();
     for (const TRefPtr<IDemoPart>& part : parts_)
         if (part->GetPrepareTime() <= lastNow_ && lastNow_ < part->GetUnprepareTime()) part->Unprepare();
+}
+
+void TDemo3dDevice::SwapTimeline(TDemoTimeline& other) {
+    effects_.swap(other.effects);
+    parts_.swap(other.parts);
+    std::swap(resources_, other.resources);
+}
+
+void TDemo3dDevice::StopActiveParts(const TDemoPartList& parts) {
+    for (const TRefPtr<IDemoPart>& part : parts)
+        if (part->IsActive()) part->Stop();
 }
 
 void TDemo3dDevice::WriteCapture(I3dContext* context) {

@@ -22,6 +22,15 @@ protected:
 using TDemoEffectList = std::vector<TRefPtr<IDemoEffect>>;
 using TDemoPartList = std::vector<TRefPtr<IDemoPart>>;
 
+// What the device plays: the effects, the timeline of parts and the script's
+// resource collection they read. A reload builds a new one while the old one
+// is kept aside, and swaps back on failure.
+struct TDemoTimeline {
+    TDemoEffectList effects;
+    TDemoPartList parts;
+    IResources* resources = nullptr;
+};
+
 class TDemo3dDevice : public TInterfacedObject, public IDemo3dDevice {
 public:
     TDemo3dDevice() = default;
@@ -92,6 +101,19 @@ public:
     void PauseWithMusic();
     bool MusicHeld() const { return musicHeld_; }
 
+    // Exchanges the effects, parts and resource collection the device plays
+    // with `other` (nothing is started or stopped).
+    void SwapTimeline(TDemoTimeline& other);
+    // Calls Stop on every active part (their effects release what a start
+    // made): the parts of a timeline that is being replaced.
+    static void StopActiveParts(const TDemoPartList& parts);
+
+    // Lines the console shows under the status text in every frame until
+    // they are replaced (an empty list removes them): a failed reload says
+    // what went wrong there.
+    void SetNoticeText(std::vector<std::string> lines) { noticeText_ = std::move(lines); }
+    const std::vector<std::string>& NoticeText() const { return noticeText_; }
+
     // Beyond the interface, for start-up, tools and tests.
     // A rendering device made elsewhere (Init with deviceSupplied = true).
     void SetSuppliedDevice(I3dDevice* device) { device_ = device; }
@@ -137,6 +159,7 @@ private:
     T3dWindowHandle window_ = nullptr;
     TRefPtr<IConsole> console_;
     std::vector<std::string> statusText_;
+    std::vector<std::string> noticeText_;
     bool showStatistics_ = false;
     TRefPtr<TBassPlayer> musicPlayer_;
     int32_t captureCounter_ = 0;

@@ -16,6 +16,8 @@ const char* const kHelpLines[11] = {
     "   esc = Quit demo",
 };
 
+const char* const kReloadHelpLine = "   R = Reload the demo's files";
+
 bool TDemoKeys::KeyDown(int key, IDemo3dDevice* device) {
     switch (key) {
     case vkEscape:
@@ -60,6 +62,7 @@ void TDemoKeys::ToggleHelp(IDemo3dDevice* device) {
             device->AddText(line);
         for (const std::string& line : moreHelp_)
             device->AddText(line);
+        if (reloadKey_) device->AddText(kReloadHelpLine);
     }
     helpShown_ = !helpShown_;
     cardInfoShown_ = false;

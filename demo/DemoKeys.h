@@ -20,6 +20,7 @@ enum : int {
     vkH = 'H',
     vkI = 'I',
     vkN = 'N',
+    vkR = 'R',
     vkS = 'S',
 };
 
@@ -36,6 +37,8 @@ enum : int {
 
 // The help page, line by line.
 extern const char* const kHelpLines[11];
+// The line the help page adds after those when the demo can be reloaded.
+extern const char* const kReloadHelpLine;
 
 class TDemoKeys {
 public:
@@ -53,6 +56,10 @@ public:
     bool HelpShown() const { return helpShown_; }
     bool CardInfoShown() const { return cardInfoShown_; }
     bool ShowStatistics() const { return showStatistics_; }
+    // Whether R reloads the demo (runs from a data folder); the help page
+    // then says so.
+    void SetReloadKey(bool on) { reloadKey_ = on; }
+    bool ReloadKey() const { return reloadKey_; }
 
 private:
     void ToggleHelp(IDemo3dDevice* device);
@@ -63,4 +70,5 @@ private:
     bool helpShown_ = false;
     bool cardInfoShown_ = false;
     bool showStatistics_ = false;
+    bool reloadKey_ = false;
 };

@@ -17,10 +17,11 @@ const char* const kCubeFaceNames[6] = {"posx", "negx", "posy", "negy", "posz", "
 // Loads a picture the demo can go on without: a picture that cannot be read
 // leaves the image empty, as it always has, but the viewer is told which
 // file and why, instead of seeing a scene quietly lose its background.
-void LoadPictureOrNotice(I3dImage* image, const std::string& name) {
+void LoadPictureOrNotice(I3dImage* image, const std::string& name, bool mustLoad) {
     try {
         image->LoadFromFile(name);
     } catch (const std::exception& e) {
+        if (mustLoad) throw;
         Application().ShowNotice(Format("The picture %s was not loaded: %s", name.c_str(), e.what()));
     }
 }
@@ -32,10 +33,10 @@ std::string FormatFaceName(const std::string& pattern, const char* face) {
     return pattern.substr(0, at) + face + pattern.substr(at + 2);
 }
 
-void LoadImage(I3dDevice* device, TResource& resource) {
+void LoadImage(I3dDevice* device, TResource& resource, bool mustLoad) {
     TRefPtr<I3dImage> image;
     device->CreateImage(image);
-    LoadPictureOrNotice(image.Get(), resource.Value);
+    LoadPictureOrNotice(image.Get(), resource.Value, mustLoad);
     resource.Record.SetInterface(vkImage, TRefPtr<IInterface>(image.Get()));
 }
 
@@ -49,7 +50,7 @@ void LoadTexture(I3dDevice* device, TResource& resource) {
     if (made) made->Upload();
 }
 
-void LoadCubeTexture(I3dDevice* device, TResource& resource) {
+void LoadCubeTexture(I3dDevice* device, TResource& resource, bool mustLoad) {
     TRefPtr<I3dContext> current;
     device->GetCurrentContext(current);
     T3dCapabilities caps{};
@@ -60,7 +61,7 @@ void LoadCubeTexture(I3dDevice* device, TResource& resource) {
         const char* face = caps.CubeMaps ? kCubeFaceNames[i] : "negz";
         TRefPtr<I3dImage> image;
         device->CreateImage(image);
-        LoadPictureOrNotice(image.Get(), FormatFaceName(resource.Value, face));
+        LoadPictureOrNotice(image.Get(), FormatFaceName(resource.Value, face), mustLoad);
         params.Images[i] = TRefPtr<IFlexibleImage>(image.Get());
     }
     params.FaceCount = faces;
@@ -84,16 +85,16 @@ void LoadBinary(TResource& resource) {
 }
 
 // Loads one resource by its kind.
-void LoadResource(IDemo3dDevice* demo, I3dDevice* device, TResource& resource) {
+void LoadResource(IDemo3dDevice* demo, I3dDevice* device, TResource& resource, bool mustLoad) {
     switch (resource.Kind) {
     case rkImage:
-        LoadImage(device, resource);
+        LoadImage(device, resource, mustLoad);
         break;
     case rkTexture:
         LoadTexture(device, resource);
         break;
     case rkCubeTexture:
-        LoadCubeTexture(device, resource);
+        LoadCubeTexture(device, resource, mustLoad);
         break;
     case rkMp3:
         // Without a player (silent) the music is left alone.
@@ -112,19 +113,22 @@ void LoadResource(IDemo3dDevice* demo, I3dDevice* device, TResource& resource) {
 
 } // namespace
 
+void LoadScriptResource(IDemo3dDevice* demo, TResource& resource, bool picturesMustLoad) {
+    try {
+        LoadResource(demo, demo->GetDevice(), resource, picturesMustLoad);
+    } catch (Exception& e) {
+        // The decoders report what is wrong; this says with which file.
+        if (e.Message().find(resource.Value) == std::string::npos) e.AddContext(resource.Value + ": ");
+        throw;
+    }
+}
+
 bool LoadScriptResources(IDemo3dDevice* demo, TResources& resources, const TResourceProgress& progress) {
-    I3dDevice* device = demo->GetDevice();
     const int count = int(resources.Items.size());
     for (int i = 0; i < count; i++) {
         TResource& resource = *resources.Items[size_t(i)];
         if (progress && !progress(i + 1, count, resource)) return false;
-        try {
-            LoadResource(demo, device, resource);
-        } catch (Exception& e) {
-            // The decoders report what is wrong; this says with which file.
-            if (e.Message().find(resource.Value) == std::string::npos) e.AddContext(resource.Value + ": ");
-            throw;
-        }
+        LoadScriptResource(demo, resource);
     }
     return true;
 }

@@ -28,3 +28,9 @@ using TResourceProgress = std::function<bool(int number, int count, const TResou
 // stopped the loading, true when every resource was loaded.
 bool LoadScriptResources(IDemo3dDevice* device, TResources& resources,
                          const TResourceProgress& progress = {});
+
+// Loads one resource as LoadScriptResources does. At start-up a picture that
+// cannot be read leaves an empty image and a notice on standard error (the
+// demo plays without it); with picturesMustLoad it is an error naming the
+// file, for a reload that must keep the last good version instead.
+void LoadScriptResource(IDemo3dDevice* device, TResource& resource, bool picturesMustLoad = false);

@@ -9,6 +9,7 @@
 #include "script/XmlParser.h"
 
 #include <cmath>
+#include <algorithm>
 
 namespace {
 
@@ -88,6 +89,11 @@ void TFileXMLParser::LoadScript(const std::string& name) {
 }
 
 void TFileXMLParser::LoadScriptText(const std::string& name, std::string text) {
+    if (includeChain_.empty()) {
+        errorFile_.clear();
+        errorLine_ = 0;
+    }
+    files_.push_back(name);
     includeChain_.push_back(name);
     try {
         Scan(std::move(text));
@@ -109,6 +115,21 @@ void TFileXMLParser::Scan(std::string text) {
     TXmlParser scanner;
     scanner.TakeBuffer(std::move(text)); // the text ends at its first zero byte
     scanner.Rewind();
+    try {
+        ScanParts(scanner);
+    } catch (...) {
+        // The innermost file being scanned says where: the line of the part
+        // the scanner stood on.
+        if (errorFile_.empty() && !includeChain_.empty()) {
+            errorFile_ = includeChain_.back();
+            size_t end = std::min(scanner.CurStart(), scanner.Size());
+            errorLine_ = 1 + int(std::count(scanner.Buffer(), scanner.Buffer() + end, '\n'));
+        }
+        throw;
+    }
+}
+
+void TFileXMLParser::ScanParts(TXmlParser& scanner) {
     while (scanner.Next()) {
         switch (scanner.CurPartType()) {
         case ptComment:

@@ -56,9 +56,18 @@ public:
     // kDefaultTimelineEnd. Always positive and finite.
     float EndTime() const { return endDeclared_ ? endTime_ : kDefaultTimelineEnd; }
     bool EndDeclared() const { return endDeclared_; }
+    // Every script file read so far (the main script and its includes), in
+    // the order they were opened.
+    const std::vector<std::string>& Files() const { return files_; }
+    // Where the last error that stopped loading arose: the script file being
+    // scanned and the line (from 1) of the element it was reading; "" and 0
+    // when the error arose outside the scan (a file that cannot be opened).
+    const std::string& ErrorFile() const { return errorFile_; }
+    int ErrorLine() const { return errorLine_; }
 
 private:
     void Scan(std::string text);
+    void ScanParts(TXmlParser& scanner);
     void ReadInclude(TXmlParser& scanner);
     void ReadResources(TXmlParser& scanner);
     void ReadEffect(TXmlParser& scanner);
@@ -83,4 +92,7 @@ private:
     std::string expression_;                // reused buffer for time texts
     float endTime_ = kDefaultTimelineEnd;
     bool endDeclared_ = false;
+    std::vector<std::string> files_;
+    std::string errorFile_;
+    int errorLine_ = 0;
 };

@@ -8,7 +8,9 @@
 #include "demo/DemoKeys.h"
 #include "demo/DemoParts.h"
 #include "demo/ScriptTimeline.h"
+#include "platform/FileWatcher.h"
 #include "script/FileXMLParser.h"
+#include "tests/support/TestSupport.h"
 #include "tests/scene/SceneScenes.h"
 
 #include <SDL.h>
@@ -120,14 +122,27 @@ TEST(Allocations, SteadyStateFramesAllocateNothing) {
         keys.KeyDown(vkD, device.Get()); // statistics line
         keys.KeyDown(vkH, device.Get()); // help page
 
+        // A data folder watched for live reload, polled before every frame
+        // as the message loop does, with a change queued, and the message of
+        // a failed reload in the console.
+        TempDir folder;
+        TFileWatcher watcher;
+        ASSERT_TRUE(watcher.Watch(folder.Path()));
+        device->SetNoticeText({"Reload failed: alloc.xml, line 2: Missing brackets", "  in expression"});
+
         for (int i = 0; i < 20; i++) // warm up: pools and caches fill
             device->RenderFrame();
+        WriteFileText(folder.File("changed.xml"), "<demo/>");
         gAllocations = 0;
         gCounting = true;
-        for (int i = 0; i < 300; i++)
+        int settled = 0;
+        for (int i = 0; i < 300; i++) {
+            settled += watcher.Poll();
             device->RenderFrame();
+        }
         gCounting = false;
         EXPECT_EQ(gAllocations.load(), 0) << "heap allocations in 300 steady-state frames";
+        EXPECT_EQ(settled + int(watcher.Pending()), 1); // the change was read
         EXPECT_EQ(device->Timer()->GetFrameCount(), 320);
         // The count does see allocations: adding a new status line allocates.
         gCounting = true;
