@@ -7,6 +7,7 @@
 #include "data/FlexibleStream.h"
 #include "demo/Application.h"
 #include "demo/SceneEffect.h"
+#include "demo/SeekKeys.h"
 #include "demo/ScriptTimeline.h"
 #include "scene/loader/Y3dFile.h"
 #include "scene/model/Scene.h"
@@ -387,9 +388,11 @@ TEST_F(ReloadFixture, RReloadsEverythingAndTheHelpPageSaysSo) {
     EXPECT_EQ(Frame(), kRed);
     window->KeyDown(vkH);
     const std::vector<std::string>& text = window->Device()->StatusText();
-    ASSERT_EQ(text.size(), 12u);
+    // The page's own lines, the seeking keys, then the reload key.
+    const size_t seek = std::size(kSeekHelpLines);
+    ASSERT_EQ(text.size(), 12u + seek);
     EXPECT_EQ(text[10], kHelpLines[10]);
-    EXPECT_EQ(text[11], kReloadHelpLine);
+    EXPECT_EQ(text[11 + seek], kReloadHelpLine);
 }
 
 TEST_F(ReloadFixture, ArchiveRunsDoNotWatch) {
@@ -404,7 +407,8 @@ TEST_F(ReloadFixture, ArchiveRunsDoNotWatch) {
     ASSERT_TRUE(window->Create()) << window->StartupError();
     EXPECT_EQ(window->Reloader(), nullptr);
     EXPECT_EQ(window->Watcher(), nullptr);
-    const size_t help = std::size(kHelpLines);
+    // The page's own lines and the seeking keys, but no reload key.
+    const size_t help = std::size(kHelpLines) + std::size(kSeekHelpLines);
     window->KeyDown(vkH);
     EXPECT_EQ(window->Device()->StatusText().size(), help);
 }

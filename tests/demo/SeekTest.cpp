@@ -323,6 +323,7 @@ TEST_F(OwnDemoWindow, KeysSeekTheMusicWithTheClock) {
     Press(SDLK_h);
     std::vector<std::string> page(kHelpLines, kHelpLines + 11);
     page.insert(page.end(), kSeekHelpLines, kSeekHelpLines + 6);
+    page.push_back(kReloadHelpLine); // a --data run reloads
     EXPECT_EQ(window->Device()->StatusText(), page);
     // The demo's own keys keep their meaning.
     Press(SDLK_f);
