@@ -4,8 +4,11 @@
 #include "demo/Application.h"
 #include "data/Stream.h"
 #include "platform/Format.h"
+#include "scene/loader/Y3dFile.h"
+#include "tests/support/TestSupport.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstdlib>
 
 #include <cstdlib>
@@ -136,4 +139,35 @@ PictureDifference ComparePictures(const RgbaPicture& a, const RgbaPicture& b) {
 const char* ReferenceOutputFolder() {
     const char* folder = std::getenv("ZUMBRIX_WRITE_REFERENCES");
     return folder && *folder ? folder : nullptr;
+}
+
+void CopyVertexPrograms(const std::string& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(SourcePath("content"))) {
+        const std::string name = entry.path().filename().string();
+        const std::filesystem::path target = std::filesystem::path(folder) / name;
+        if (name.rfind("vp", 0) == 0 && !std::filesystem::exists(target))
+            std::filesystem::copy_file(entry.path(), target);
+    }
+}
+
+void WriteTriangleScene(const std::string& path, float size, float red, float green, float blue) {
+    TY3dDocument doc;
+    doc.Colors.Background[0] = red;
+    doc.Colors.Background[1] = green;
+    doc.Colors.Background[2] = blue;
+    doc.Materials.resize(1);
+    doc.Objects.resize(3);
+    for (int i = 0; i < 3; i++) {
+        TY3dObject& o = doc.Objects[size_t(i)];
+        o.What = i == 0 ? TY3dObject::okMesh : i == 1 ? TY3dObject::okCamera : TY3dObject::okLight;
+        o.Node.Header.Id = o.Mesh.Header.Id = o.Camera.Header.Id = o.Light.Header.Id = i + 2;
+        o.Node.Translation[2] = i == 0 ? 0.0f : 5.0f;
+    }
+    TY3dMesh& mesh = doc.Objects[0].Mesh;
+    mesh.Flags = vfPosition | vfNormal;
+    mesh.VertexCount = 3;
+    mesh.Vertices = {0, 0, 0, 0, 0, 1, size, 0, 0, 0, 0, 1, 0, size, 0, 0, 0, 1};
+    mesh.Indices = {0, 1, 2};
+    mesh.Groups = {{4, 0, 0, 3}};
+    SaveY3dFile(doc, path);
 }

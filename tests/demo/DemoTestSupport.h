@@ -11,6 +11,16 @@
 #include <string>
 #include <vector>
 
+// Copies the vertex-program texts every scene load reads (content/vp*.txt)
+// into `folder`, leaving any already there.
+void CopyVertexPrograms(const std::string& folder);
+
+// Writes the smallest scene file to `path`: one triangle with edges of `size`
+// at the origin, a camera and a light 5 units in front of it, clearing to the
+// background colour (red, green, blue from 0 to 1).
+void WriteTriangleScene(const std::string& path, float size = 1.0f, float red = 0.0f, float green = 0.0f,
+                        float blue = 0.0f);
+
 class DemoWindow {
 public:
     explicit DemoWindow(int width = 64, int height = 64, bool withMusic = false);

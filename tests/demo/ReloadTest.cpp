@@ -124,31 +124,9 @@ struct ReloadFixture : ::testing::Test {
     // A scene of one small triangle in front of a camera and a light, on a background
     // colour, with the vertex programs every scene load reads.
     void WriteScene(float red, float green, float blue) {
-        for (const auto& entry : std::filesystem::directory_iterator(SourcePath("content")))
-            if (entry.path().filename().string().rfind("vp", 0) == 0 &&
-                !FileExists(data.File("data/" + entry.path().filename().string())))
-                std::filesystem::copy_file(entry.path(),
-                                           data.File("data/" + entry.path().filename().string()));
-        TY3dDocument doc;
-        doc.Colors.Background[0] = red;
-        doc.Colors.Background[1] = green;
-        doc.Colors.Background[2] = blue;
-        doc.Materials.resize(1);
-        doc.Objects.resize(3);
-        for (int i = 0; i < 3; i++) {
-            TY3dObject& o = doc.Objects[size_t(i)];
-            o.What = i == 0 ? TY3dObject::okMesh : i == 1 ? TY3dObject::okCamera : TY3dObject::okLight;
-            o.Node.Header.Id = o.Mesh.Header.Id = o.Camera.Header.Id = o.Light.Header.Id = i + 2;
-            o.Node.Translation[2] = i == 0 ? 0.0f : 5.0f;
-        }
-        TY3dMesh& mesh = doc.Objects[0].Mesh;
-        mesh.Flags = vfPosition | vfNormal;
-        mesh.VertexCount = 3;
-        mesh.Vertices = {0, 0, 0, 0, 0, 1, 0.1f, 0, 0, 0, 0, 1, 0, 0.1f, 0, 0, 0, 1};
-        mesh.Indices = {0, 1, 2};
-        mesh.Groups = {{4, 0, 0, 3}};
+        CopyVertexPrograms(data.File("data"));
         const std::string path = data.File("data/scene.y3d");
-        SaveY3dFile(doc, path + ".tmp~");
+        WriteTriangleScene(path + ".tmp~", 0.1f, red, green, blue);
         ASSERT_EQ(std::rename((path + ".tmp~").c_str(), path.c_str()), 0);
     }
     void WritePicture(const std::string& name, uint8_t red, uint8_t green, uint8_t blue) {

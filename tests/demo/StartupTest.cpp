@@ -59,25 +59,8 @@ struct StartupFixture : ::testing::Test {
     // A scene of one triangle, a camera and a light, with the vertex
     // programs every scene load needs.
     void WriteScene(const std::string& name) {
-        for (const auto& entry : std::filesystem::directory_iterator(SourcePath("content")))
-            if (entry.path().filename().string().rfind("vp", 0) == 0)
-                std::filesystem::copy_file(entry.path(), data.File(entry.path().filename().string()));
-        TY3dDocument doc;
-        doc.Materials.resize(1);
-        doc.Objects.resize(3);
-        for (int i = 0; i < 3; i++) {
-            TY3dObject& o = doc.Objects[size_t(i)];
-            o.What = i == 0 ? TY3dObject::okMesh : i == 1 ? TY3dObject::okCamera : TY3dObject::okLight;
-            o.Node.Header.Id = o.Mesh.Header.Id = o.Camera.Header.Id = o.Light.Header.Id = i + 2;
-            o.Node.Translation[2] = i == 0 ? 0.0f : 5.0f;
-        }
-        TY3dMesh& mesh = doc.Objects[0].Mesh;
-        mesh.Flags = vfPosition | vfNormal;
-        mesh.VertexCount = 3;
-        mesh.Vertices = {0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 1};
-        mesh.Indices = {0, 1, 2};
-        mesh.Groups = {{4, 0, 0, 3}};
-        SaveY3dFile(doc, data.File(name));
+        CopyVertexPrograms(data.Path());
+        WriteTriangleScene(data.File(name));
     }
     const TResource* Resource(const std::string& name) {
         for (const auto& r : window->Script()->GetResources()->Items)
