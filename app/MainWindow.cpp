@@ -466,13 +466,18 @@ int TMainWindow::ExitCode() const {
 void TMainWindow::CheckDataScript() {
     // The files are only opened here: loading them is start-up's next step,
     // which reports what fails with the loader's own message.
+    // The script is found from the data root, as start-up and a reload read
+    // it; the location the script declares is put back after.
     TScriptCheckOptions options;
     options.LoadFiles = false;
+    const std::string path = TFlexibleStream::Settings().path;
+    TFlexibleStream::SetPath("");
     try {
         ReportScriptFindings(CheckScript("zumbrix.xml", registry_, options));
     } catch (const std::exception&) {
         // A main script that cannot be read at all: LoadScript says so.
     }
+    TFlexibleStream::SetPath(path);
 }
 
 void TMainWindow::AddEffects(int before, int steps) {

@@ -38,6 +38,10 @@ void TSceneLoadTest::Load() {
     scene->ReflectionsEnabled = false;
     scene->BumpEnabled = true;
     scene->Background = QueryAs<I3dImage>(GetInterfaceValue(kSceneBackground.Name));
+    // "loop" is looked for once: a value asked for and not found is reported
+    // on the debug channel, which must not hear of it in every frame of a
+    // scene that does not loop.
+    loopGiven_ = FindValue(kSceneLoop.Name) != nullptr;
     TRefPtr<I3dContext> main;
     device_->GetMainContext(main);
     device_->MakeContextCurrent(main.Get());
@@ -56,7 +60,7 @@ void TSceneLoadTest::Render(bool first) {
     double frame = double(GetFloatValue(kSceneFps.Name)) * LocalTime;
     // "loop" (in scene frames), when positive: the scene frame is taken
     // modulo it, so that a short animation repeats over a long part.
-    const double loop = GetFloatValue(kSceneLoop.Name);
+    const double loop = loopGiven_ ? GetFloatValue(kSceneLoop.Name) : 0.0;
     if (loop > 0.0) {
         frame = std::fmod(frame, loop);
         if (frame < 0.0) frame += loop;

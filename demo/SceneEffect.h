@@ -6,7 +6,7 @@
 //
 // Values read: "name" (the scene file), "ReflectMapSize" and "ShadowMapSize"
 // (only when present), "background" (an image resource, or none), and every
-// frame "camera", "fps" and "loop".
+// frame "camera", "fps" and "loop" (when given).
 #pragma once
 
 #include <memory>
@@ -50,6 +50,7 @@ protected:
 
 private:
     std::unique_ptr<TSmartY3dLoader> loader_;
+    bool loopGiven_ = false; // the script gives "loop" (a property or a control)
 };
 
 // Rounds to the nearest integer, ties to even; values outside the 32-bit
