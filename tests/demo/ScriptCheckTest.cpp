@@ -269,7 +269,7 @@ struct ScriptCheck : ::testing::TestWithParam<CheckRow> {
         TFlexibleStream::SetMode(lmFile);
         TFlexibleStream::SetDataRoot(dir.Path());
         WriteFileText(dir.File("s.y3d"), "a scene file is only opened without a device");
-        WriteFileText(dir.File("bad.jpg"), std::string("\xFF\xD8\xFF\xE0 not a picture", 20));
+        WriteFileText(dir.File("bad.jpg"), std::string("\xFF\xD8\xFF\xE0 not a picture"));
     }
     void TearDown() override { TFlexibleStream::ResetSettings(); }
 };
