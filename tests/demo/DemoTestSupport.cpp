@@ -1,5 +1,7 @@
 #include "tests/demo/DemoTestSupport.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenGLDevice.h"
+#include "app/MainWindow.h"
+#include "data/FlexibleStream.h"
 
 #include "demo/Application.h"
 #include "data/Stream.h"
@@ -170,4 +172,30 @@ void WriteTriangleScene(const std::string& path, float size, float red, float gr
     mesh.Indices = {0, 1, 2};
     mesh.Groups = {{4, 0, 0, 3}};
     SaveY3dFile(doc, path);
+}
+
+void ResetForWindowTest() {
+    if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
+    Application().SetMessageBoxes(false);
+    Application().ClearTerminate();
+    Application().ResetErrorRepeat();
+    TFlexibleStream::ResetSettings();
+}
+
+void EndWindowTest(std::unique_ptr<TMainWindow>& window) {
+    window.reset();
+    TFlexibleStream::ResetSettings();
+    Application().ClearTerminate();
+}
+
+void PressKey(TMainWindow& window, SDL_Keycode key, Uint16 modifiers) {
+    SDL_Event e{};
+    e.type = SDL_KEYDOWN;
+    e.key.windowID = SDL_GetWindowID(window.Window());
+    e.key.keysym.sym = key;
+    e.key.keysym.mod = modifiers;
+    SDL_PushEvent(&e);
+    SDL_Event got;
+    while (SDL_PollEvent(&got))
+        window.HandleEvent(got);
 }

@@ -8,6 +8,7 @@
 
 #include <SDL.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,17 @@ void CopyVertexPrograms(const std::string& folder);
 // background colour (red, green, blue from 0 to 1).
 void WriteTriangleScene(const std::string& path, float size = 1.0f, float red = 0.0f, float green = 0.0f,
                         float blue = 0.0f);
+
+class TMainWindow;
+
+// Before a test opens a main window: the dummy audio driver (unless another is
+// asked for), no message boxes, no pending termination or repeated error, the
+// streams' default settings.
+void ResetForWindowTest();
+// After it: the window closed and the same settings put back.
+void EndWindowTest(std::unique_ptr<TMainWindow>& window);
+// Posts a key press to the window and lets it handle every waiting event.
+void PressKey(TMainWindow& window, SDL_Keycode key, Uint16 modifiers = KMOD_NONE);
 
 class DemoWindow {
 public:

@@ -20,32 +20,16 @@ struct KeysFixture : ::testing::Test {
     std::unique_ptr<TMainWindow> window;
 
     void SetUp() override {
-        if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
-        Application().SetMessageBoxes(false);
-        Application().ClearTerminate();
-        Application().ResetErrorRepeat();
-        TFlexibleStream::ResetSettings();
+        ResetForWindowTest();
         TCommandLine cl =
             ParseCommandLine({"--window", "160x120", "--silent", "--archive", BuiltContent("app/FILES.pck")});
         window = std::make_unique<TMainWindow>(cl);
         if (!window->Create()) GTEST_SKIP() << "no demo: " << window->StartupError();
     }
-    void TearDown() override {
-        window.reset();
-        TFlexibleStream::ResetSettings();
-        Application().ClearTerminate();
-    }
+    void TearDown() override { EndWindowTest(window); }
 
     // Posts a key-down event and lets the window handle what is waiting.
-    void Press(SDL_Keycode key, Uint16 modifiers = KMOD_NONE) {
-        SDL_Event e{};
-        e.type = SDL_KEYDOWN;
-        e.key.windowID = SDL_GetWindowID(window->Window());
-        e.key.keysym.sym = key;
-        e.key.keysym.mod = modifiers;
-        SDL_PushEvent(&e);
-        Pump();
-    }
+    void Press(SDL_Keycode key, Uint16 modifiers = KMOD_NONE) { PressKey(*window, key, modifiers); }
     void Pump() {
         SDL_Event e;
         while (SDL_PollEvent(&e))

@@ -63,19 +63,11 @@ struct ReloadFixture : ::testing::Test {
     std::unique_ptr<TMainWindow> window;
 
     void SetUp() override {
-        if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
-        Application().SetMessageBoxes(false);
-        Application().ClearTerminate();
-        Application().ResetErrorRepeat();
-        TFlexibleStream::ResetSettings();
+        ResetForWindowTest();
         std::filesystem::create_directory(data.File("data"));
         std::filesystem::copy_file(BuiltContent("content/niceFont.noc"), data.File("data/niceFont.noc"));
     }
-    void TearDown() override {
-        window.reset();
-        TFlexibleStream::ResetSettings();
-        Application().ClearTerminate();
-    }
+    void TearDown() override { EndWindowTest(window); }
     bool Start(const char* size = "64x48") {
         window = std::make_unique<TMainWindow>(
             ParseCommandLine({"--window", size, "--silent", "--data", data.Path()}));

@@ -246,33 +246,15 @@ struct OwnDemoWindow : ::testing::Test {
     std::unique_ptr<TMainWindow> window;
 
     void Open(std::vector<std::string> extra = {}) {
-        if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
-        Application().SetMessageBoxes(false);
-        Application().ClearTerminate();
-        Application().ResetErrorRepeat();
-        TFlexibleStream::ResetSettings();
+        ResetForWindowTest();
         demo = std::make_unique<OwnDemo>();
         std::vector<std::string> args = {"--window", "160x120", "--data", demo->dir.Path()};
         args.insert(args.end(), extra.begin(), extra.end());
         window = std::make_unique<TMainWindow>(ParseCommandLine(args));
         if (!window->Create()) GTEST_SKIP() << "no demo: " << window->StartupError();
     }
-    void TearDown() override {
-        window.reset();
-        TFlexibleStream::ResetSettings();
-        Application().ClearTerminate();
-    }
-    void Press(SDL_Keycode key, Uint16 modifiers = KMOD_NONE) {
-        SDL_Event e{};
-        e.type = SDL_KEYDOWN;
-        e.key.windowID = SDL_GetWindowID(window->Window());
-        e.key.keysym.sym = key;
-        e.key.keysym.mod = modifiers;
-        SDL_PushEvent(&e);
-        SDL_Event got;
-        while (SDL_PollEvent(&got))
-            window->HandleEvent(got);
-    }
+    void TearDown() override { EndWindowTest(window); }
+    void Press(SDL_Keycode key, Uint16 modifiers = KMOD_NONE) { PressKey(*window, key, modifiers); }
     double Time() const { return window->Device()->Timer()->GetTime(); }
     TBassPlayer* Player() const { return dynamic_cast<TBassPlayer*>(window->Device()->GetMusicPlayer()); }
 };

@@ -27,17 +27,9 @@ struct StartupFixture : ::testing::Test {
     std::unique_ptr<TMainWindow> window;
 
     void SetUp() override {
-        if (!std::getenv("SDL_AUDIODRIVER")) setenv("SDL_AUDIODRIVER", "dummy", 0);
-        Application().SetMessageBoxes(false);
-        Application().ClearTerminate();
-        Application().ResetErrorRepeat();
-        TFlexibleStream::ResetSettings();
+        ResetForWindowTest();
     }
-    void TearDown() override {
-        window.reset();
-        TFlexibleStream::ResetSettings();
-        Application().ClearTerminate();
-    }
+    void TearDown() override { EndWindowTest(window); }
     bool Start(const std::vector<std::string>& extra = {}) {
         std::vector<std::string> args = {"--window", "120x90", "--silent"};
         args.insert(args.end(), extra.begin(), extra.end());
