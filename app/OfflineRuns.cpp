@@ -3,6 +3,8 @@
 // writes every frame and the soundtrack of the same stretch to a folder.
 #include "app/MainWindow.h"
 
+#include "Mirel3d/Mirel3dOpengl/NvEmulation.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 #include "demo/Application.h"
 
 #include <algorithm>
@@ -26,14 +28,50 @@ long ResidentKiB() {
     return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
+// Fragments per main-view pixel, passes and draw calls of a frame.
+void PrintWorkPerFrame(const TPixelWorkCounts& work, uint64_t screenPixels, bool fragments) {
+    if (work.Frames == 0) return;
+    const double frames = double(work.Frames);
+    if (fragments) std::printf("; %.3f fragments per main-view pixel", work.MainViewPerPixel(screenPixels));
+    std::printf(", %.1f passes, %.1f draw calls per frame", double(work.Passes) / frames,
+                double(work.DrawCalls) / frames);
+}
+
+// What the whole run's frames drew: fragments written per pixel of each kind
+// of pass, the maps apart (per pixel of the maps drawn).
+void PrintWork(const TPixelWorkCounts& work, uint64_t screenPixels, bool fragments) {
+    if (work.Frames == 0) return;
+    const double frames = double(work.Frames);
+    std::printf("passes: %.1f per frame; draw calls: %.1f per frame\n", double(work.Passes) / frames,
+                double(work.DrawCalls) / frames);
+    if (!fragments) {
+        std::printf("fragments: not counted (no occlusion queries)\n");
+        return;
+    }
+    auto perScreen = [&](TPixelWorkKind k) {
+        return double(work.Fragments[k]) / (double(screenPixels) * frames);
+    };
+    std::printf("fragments per main-view pixel: %.3f (opaque %.3f, blended %.3f, background %.3f)\n",
+                work.MainViewPerPixel(screenPixels), perScreen(pwOpaque), perScreen(pwBlended),
+                perScreen(pwBackground));
+    std::printf("fragments per screen pixel over the view: console %.3f, fades %.3f\n", perScreen(pwConsole),
+                perScreen(pwFades));
+    std::printf("fragments per map pixel: shadow maps %.3f (%.2f maps per frame), cube faces %.3f (%.2f "
+                "faces per frame)\n",
+                work.PerTargetPixel(pwShadowMaps), double(work.Scopes[pwShadowMaps]) / frames,
+                work.PerTargetPixel(pwCubeMaps), double(work.Scopes[pwCubeMaps]) / frames);
+}
+
 // The mean frame time of every part name (a name may have several parts on
-// the timeline), slowest first, and the slowest by name.
+// the timeline), slowest first, and the slowest by name, with its pixel work.
 void PrintPartTimes(const TDemoPartList& parts, const std::vector<double>& partMs,
-                    const std::vector<int64_t>& partFrames) {
+                    const std::vector<int64_t>& partFrames, const std::vector<TPixelWorkCounts>& partWork,
+                    uint64_t screenPixels, bool fragments) {
     struct Total {
         std::string name;
         double ms = 0.0;
         int64_t frames = 0;
+        TPixelWorkCounts work;
     };
     std::vector<Total> totals;
     for (size_t i = 0; i < parts.size(); i++) {
@@ -42,20 +80,31 @@ void PrintPartTimes(const TDemoPartList& parts, const std::vector<double>& partM
         std::string name = effect ? effect->GetName() : std::string("?");
         auto found =
             std::find_if(totals.begin(), totals.end(), [&](const Total& t) { return t.name == name; });
-        if (found == totals.end()) found = totals.insert(totals.end(), Total{name});
+        if (found == totals.end()) found = totals.insert(totals.end(), Total{name, 0.0, 0, {}});
         found->ms += partMs[i];
         found->frames += partFrames[i];
+        found->work.Add(partWork[i]);
     }
     if (totals.empty()) return;
     std::sort(totals.begin(), totals.end(), [](const Total& a, const Total& b) {
         return a.ms / double(a.frames) > b.ms / double(b.frames);
     });
     std::printf("parts (each frame counted for its first live part):\n");
-    for (const Total& t : totals)
-        std::printf("  %-16s mean %.3f ms over %lld frames\n", t.name.c_str(), t.ms / double(t.frames),
+    for (const Total& t : totals) {
+        std::printf("  %-16s mean %.3f ms over %lld frames", t.name.c_str(), t.ms / double(t.frames),
                     static_cast<long long>(t.frames));
+        PrintWorkPerFrame(t.work, screenPixels, fragments);
+        std::printf("\n");
+    }
     std::printf("slowest part: %s (mean %.3f ms)\n", totals[0].name.c_str(),
                 totals[0].ms / double(totals[0].frames));
+}
+
+// Combiner and vertex programs compiled so far by the emulation (0 on a
+// driver that has the NV extensions itself).
+int64_t ProgramsCompiled() {
+    const NvEmulationStats stats = NvEmulationGetStats();
+    return int64_t(stats.programsCompiled) + int64_t(stats.vertexProgramsLoaded);
 }
 
 } // namespace
@@ -88,6 +137,15 @@ int TMainWindow::RunBenchmark() {
     const TDemoPartList& parts = device_->Parts();
     std::vector<double> partMs(parts.size(), 0.0);
     std::vector<int64_t> partFrames(parts.size(), 0);
+    // The pixel work of every frame, read after its time is taken.
+    const bool fragments = PixelWorkEnable(true);
+    PixelWorkTakeFrame(); // what start-up drew is not a frame's
+    std::vector<TPixelWorkCounts> partWork(parts.size());
+    TPixelWorkCounts work;
+    // Programs compiled in a frame where a part started (its first frame)
+    // and in the other frames, where a compile is a stall in the picture.
+    std::vector<char> wasActive(parts.size(), 0);
+    int64_t compiledAtStarts = 0, compiledLater = 0;
     for (int loop = 1; loop <= loops && !closeRequested_; loop++) {
         size_t first = frames;
         for (int64_t k = 0; !app.Terminated(); k++) {
@@ -99,9 +157,17 @@ int TMainWindow::RunBenchmark() {
             if (k > 0 && double(k) * step >= span - 1e-9) break;
             timer->SetTime(t);
             timer->SetDuration(k == 0 ? 0.0f : float(step));
+            const int64_t compiledBefore = ProgramsCompiled();
             auto before = std::chrono::steady_clock::now();
             device_->RenderFrame(); // past the end it asks the application to terminate
             auto after = std::chrono::steady_clock::now();
+            bool started = false;
+            for (size_t i = 0; i < parts.size(); i++) {
+                const bool active = parts[i]->IsActive();
+                started |= active && !wasActive[i];
+                wasActive[i] = active;
+            }
+            (started ? compiledAtStarts : compiledLater) += ProgramsCompiled() - compiledBefore;
             if (frames == frameMs.size()) {
                 frameMs.resize(frames * 2);
                 frameTime.resize(frames * 2);
@@ -110,20 +176,25 @@ int TMainWindow::RunBenchmark() {
             frameMs[frames] = ms;
             frameTime[frames] = t;
             frames++;
+            const TPixelWorkCounts frameWork = PixelWorkTakeFrame();
+            work.Add(frameWork);
             for (size_t i = 0; i < parts.size(); i++)
                 if (parts[i]->IsActive()) {
                     partMs[i] += ms;
                     partFrames[i]++;
+                    partWork[i].Add(frameWork);
                     break;
                 }
         }
         // Every part stops at the end of a pass and starts again in the next.
         device_->EndTimeline();
+        std::fill(wasActive.begin(), wasActive.end(), 0);
         if (loops > 1)
             std::printf("loop %d: %zu frames, resident memory %ld KiB\n", loop, frames - first,
                         ResidentKiB());
         if (!closeRequested_) app.ClearTerminate(); // the timeline's end, not the viewer's
     }
+    PixelWorkEnable(false);
     if (closeRequested_) app.Terminate();
     if (frames == 0) return closeRequested_ ? 0 : 1;
     frameMs.resize(frames);
@@ -149,7 +220,11 @@ int TMainWindow::RunBenchmark() {
     std::printf("p95: %.3f ms\n", percentile(95.0));
     std::printf("p99: %.3f ms\n", percentile(99.0));
     std::printf("worst: %.3f ms at demo time %.3f s\n", frameMs[worst], frameTime[worst]);
-    PrintPartTimes(parts, partMs, partFrames);
+    const uint64_t screenPixels = uint64_t(std::max(w, 0)) * uint64_t(std::max(h, 0));
+    PrintWork(work, screenPixels, fragments);
+    std::printf("programs compiled: %lld in parts' first frames, %lld in later frames\n",
+                static_cast<long long>(compiledAtStarts), static_cast<long long>(compiledLater));
+    PrintPartTimes(parts, partMs, partFrames, partWork, screenPixels, fragments);
     return 0;
 }
 

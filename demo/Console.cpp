@@ -2,6 +2,7 @@
 
 #include "Mirel3d/Mirel3dBase/T3dValueList.h"
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 
 #ifndef GL_REGISTER_COMBINERS_NV
 #define GL_REGISTER_COMBINERS_NV 0x8522
@@ -125,6 +126,8 @@ void TConsole::Draw() {
 
     GL.glDisable(GL_REGISTER_COMBINERS_NV);
 
+    PixelWorkCountPass();
+    TPixelWorkScope work(pwConsole, uint64_t(context->GetWidth()) * uint64_t(context->GetHeight()));
     float y = 0.0f;
     for (size_t i = 0; i < count_; i++) {
         context->LoadIdentity(mkModelview);

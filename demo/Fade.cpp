@@ -2,6 +2,7 @@
 
 #include "Mirel3d/Mirel3dBase/T3dValueList.h"
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
 #include "scene/geometry/GeomStuff.h"
 
@@ -38,6 +39,9 @@ void TFade::Render(bool first) {
 
     T3dColor color;
     if (!CurrentColor(color) || !planeBuffer_) return;
+    // Blended with its alpha, a colour of alpha 0 leaves every pixel as it
+    // was (a beat's blink spends most of its period there).
+    if (!(color.a > 0.0f) && !DrawAllWork()) return;
 
     // The attribute stack brings back GL's matrix mode and active texture
     // unit; the context's record of them must come back with them, or its
@@ -60,7 +64,11 @@ void TFade::Render(bool first) {
     device_->ResetStreams();
     device_->SetStream(0, 0);
     device_->SelectIndexList(0);
-    device_->DrawFaceList(planeFaces_.Get());
+    PixelWorkCountPass();
+    {
+        TPixelWorkScope work(pwFades, uint64_t(context->GetWidth()) * uint64_t(context->GetHeight()));
+        device_->DrawFaceList(planeFaces_.Get());
+    }
     device_->SetStream(-1, 0);
 
     context->SetDepthMode(dmReadWrite);

@@ -247,6 +247,16 @@ void ProbeExtensions(const char* ws) {
         f.SwapControl = 6; // SDL_GL_SetSwapInterval
     }
 
+    // Occlusion queries count the fragments a pass writes (the benchmark's
+    // pixel-work figures); nothing else uses them.
+    if (HasExtension(ext, "GL_ARB_occlusion_query")) {
+        Fetch(GL.glGenQueriesARB, "glGenQueriesARB");
+        Fetch(GL.glDeleteQueriesARB, "glDeleteQueriesARB");
+        Fetch(GL.glBeginQueryARB, "glBeginQueryARB");
+        Fetch(GL.glEndQueryARB, "glEndQueryARB");
+        Fetch(GL.glGetQueryObjectuivARB, "glGetQueryObjectuivARB");
+    }
+
     // (9)
     GL.glDrawMeshNV = FetchGL("glDrawMeshNV");
 

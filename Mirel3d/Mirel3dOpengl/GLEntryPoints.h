@@ -116,7 +116,12 @@
     X(glDeleteRenderbuffers, PFNGLDELETERENDERBUFFERSPROC)                                                   \
     X(glBindRenderbuffer, PFNGLBINDRENDERBUFFERPROC)                                                         \
     X(glRenderbufferStorage, PFNGLRENDERBUFFERSTORAGEPROC)                                                   \
-    X(glFramebufferRenderbuffer, PFNGLFRAMEBUFFERRENDERBUFFERPROC)
+    X(glFramebufferRenderbuffer, PFNGLFRAMEBUFFERRENDERBUFFERPROC)                                           \
+    X(glGenQueriesARB, PFNGLGENQUERIESARBPROC)                                                               \
+    X(glDeleteQueriesARB, PFNGLDELETEQUERIESARBPROC)                                                         \
+    X(glBeginQueryARB, PFNGLBEGINQUERYARBPROC)                                                               \
+    X(glEndQueryARB, PFNGLENDQUERYARBPROC)                                                                   \
+    X(glGetQueryObjectuivARB, PFNGLGETQUERYOBJECTUIVARBPROC)
 
 using TGluPerspective = void (*)(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar);
 using TGluLookAt = void (*)(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY,

@@ -40,12 +40,15 @@ struct NvCombinerProgramKey {
     NvCombinerState state; // constants zeroed, stages past numStages reset to zero
     uint8_t targets[kNvTextureUnits];
     uint8_t fogMode;
-    uint8_t pad[3];
+    uint8_t shortened; // stages nothing reads and clamps that change nothing left out
+    uint8_t pad[2];
 };
 
-// Builds the key from the live state and the GL state read for it.
+// Builds the key from the live state and the GL state read for it. With
+// `shortened` false the program computes every stage and every clamp (to
+// compare frames with the work that changes nothing done).
 void NvCombinerMakeKey(NvCombinerProgramKey& key, const NvCombinerState& state,
-                       const uint8_t targets[kNvTextureUnits], NvFogMode fogMode);
+                       const uint8_t targets[kNvTextureUnits], NvFogMode fogMode, bool shortened = true);
 uint64_t NvCombinerKeyHash(const NvCombinerProgramKey& key);
 bool NvCombinerKeyEqual(const NvCombinerProgramKey& a, const NvCombinerProgramKey& b);
 

@@ -9,6 +9,7 @@
 #include "Mirel3d/Mirel3dOpengl/NvCombinerCompiler.h"
 #include "Mirel3d/Mirel3dOpengl/NvCombinerState.h"
 #include "Mirel3d/Mirel3dOpengl/NvVertexProgramTranslator.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglVertexProgram.h"
 #include "platform/Format.h"
 
@@ -74,6 +75,7 @@ bool programsEmulated = false;
 bool shadowTargets = false; // ARB_fragment_program_shadow: depth comparison in programs
 int textureUnitCount = 4;   // units GL has (at most kNvTextureUnits are followed)
 int programsCompiled = 0;
+int vertexProgramsLoaded = 0;
 
 void* Proc(const char* name) {
     void* p = SDL_WasInit(SDL_INIT_VIDEO) ? SDL_GL_GetProcAddress(name) : nullptr;
@@ -361,7 +363,7 @@ void UpdateCombiners(ContextState& s) {
     }
     if (s.shapeDirty || std::memcmp(targets, s.lastTargets, sizeof(targets)) != 0 || fog != s.lastFog) {
         NvCombinerProgramKey key;
-        NvCombinerMakeKey(key, st, targets, NvFogMode(fog));
+        NvCombinerMakeKey(key, st, targets, NvFogMode(fog), !DrawAllWork());
         GLuint program = FindOrCompile(s, key);
         real.glBindProgramARB(GL_FRAGMENT_PROGRAM_ARB, program);
         s.boundFragmentProgram = program;
@@ -431,6 +433,7 @@ void APIENTRY EmuLoadProgramNV(GLenum target, GLuint id, GLsizei len, const GLub
     }
     real.glProgramStringARB(GL_VERTEX_PROGRAM_ARB, GL_PROGRAM_FORMAT_ASCII_ARB, GLsizei(text.size()),
                             text.data());
+    vertexProgramsLoaded++;
     GLenum error = real.glGetError();
     real.glBindProgramARB(GL_VERTEX_PROGRAM_ARB, GLuint(previous));
     if (error != GL_NO_ERROR) {
@@ -1039,7 +1042,7 @@ const NvCombinerState* NvEmulationCombinerState() {
 }
 
 NvEmulationStats NvEmulationGetStats() {
-    NvEmulationStats stats = {programsCompiled, 0};
+    NvEmulationStats stats = {programsCompiled, 0, vertexProgramsLoaded};
     if (glXGetCurrentContext()) stats.programsCached = State().cached;
     return stats;
 }

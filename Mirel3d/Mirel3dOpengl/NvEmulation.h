@@ -41,11 +41,13 @@ void NvEmulationContextDestroyed(void* glContext);
 struct NvCombinerState;
 const NvCombinerState* NvEmulationCombinerState();
 
-// Counters for tests and benchmarks: fragment programs compiled so far, and
-// the number currently cached for the current context.
+// Counters for tests and benchmarks: fragment programs compiled so far, the
+// number currently cached for the current context, and vertex programs
+// translated and loaded so far.
 struct NvEmulationStats {
     int programsCompiled;
     int programsCached;
+    int vertexProgramsLoaded;
 };
 NvEmulationStats NvEmulationGetStats();
 

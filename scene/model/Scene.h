@@ -78,6 +78,9 @@ public:
     void RenderBlended();
     void RenderDepthOnly(Ts3dList<Ts3dObject>& list);
     void ReleaseUnits();
+    // The pixels of the current context, for counted pixel work (0 when
+    // nothing is being counted).
+    uint64_t ScreenPixels();
     // Records a texture unit the material handler allocated for the current
     // pass, for ReleaseUnits.
     void RecordUnit(int32_t unit);
@@ -152,6 +155,11 @@ public:
     TMatrix4 ShadowTextureMatrix = TMatrix::Identity();
     // The image the background texture was made from (made once per image).
     I3dImage* BackgroundSource = nullptr;
+    // Set by Prepare: the next frame's main view draws every object, those
+    // outside the view too (the clipper discards all they draw), so that
+    // every program the scene's materials need is made in its first frame
+    // and none in a later one, when an object comes into view.
+    bool DrawEveryObject = false;
 
 private:
     std::vector<std::unique_ptr<Ts3dBase>> owned_;

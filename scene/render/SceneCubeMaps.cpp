@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 #include "scene/render/SceneRenderSupport.h"
 
 // One off-screen target (with a depth buffer) of ReflectMapSize square is the
@@ -44,6 +45,7 @@ void Ts3dScene::RenderCubeFaces(Ts3dObject* object, I3dTexture* texture, int32_t
     const TMatrix4& world = object->Node->FrameWorld;
     for (int32_t f = std::max(firstFace, 0); f <= std::min(lastFace, 5); f++) {
         texture->SetCubeFace(uint8_t(f));
+        TPixelWorkScope work(pwCubeMaps, ScreenPixels());
         TMatrix4 m = TMatrix::Translate(TMatrix::Identity(), world.m[12], world.m[13], world.m[14]);
         for (const TRotation& r : kFaces[f])
             if (r.angle != 0.0f) m = TMatrix::Rotate(m, r.angle, r.x, r.y, r.z);

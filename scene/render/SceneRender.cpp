@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 #include "Mirel3d/Mirel3dOpengl/T3dOpenglContext.h"
 #include "scene/render/SceneRenderSupport.h"
 
@@ -82,6 +83,7 @@ void Ts3dScene::Prepare() {
         if (object->Flat && m->Mirror) Mirrors.Add(object);
     }
     UpdateFrameWorlds();
+    DrawEveryObject = true;
 }
 
 int32_t Ts3dScene::MaterialOrder(const Ts3dObject* object) const {
@@ -124,7 +126,10 @@ void Ts3dScene::Render() {
     UpdateFrameWorlds();
     for (Ts3dLight* light : ShadowLights)
         if (light->ShadowTarget && light->ShadowTexture) RenderShadowMap(light);
+    // The dynamic cube maps are drawn only to be compared: no material
+    // set-up samples them, so they change no pixel of the frame.
     for (Ts3dObject* object : CubeMapObjects) {
+        if (!DrawAllWork()) break;
         I3dTexture* texture = object->Material ? object->Material->CubeTexture.Get() : nullptr;
         if (!texture) continue;
         TRefPtr<I3dContext> target;
@@ -133,13 +138,17 @@ void Ts3dScene::Render() {
         TPushedContext pushed(Device.Get(), target.Get());
         RenderCubeFaces(object, texture, 0, 5);
     }
-    ClearOrDrawBackground();
+    {
+        TPixelWorkScope work(pwBackground, ScreenPixels());
+        ClearOrDrawBackground();
+    }
     ViewMatrix = Camera->Node->FrameWorld;
     I3dContext* c = Context();
     c->LoadIdentity(mkProjection);
     const float a = c->GetAspect();
     c->Perspective(mkProjection, Camera->Fov / a, a, Camera->Near, Camera->Far);
     RenderView(false);
+    DrawEveryObject = false;
 }
 
 void Ts3dScene::SetViewTransforms(const TMatrix4& view) {
@@ -159,6 +168,11 @@ void Ts3dScene::RenderView(bool depthOnly) {
     Visible.Clear();
     SetViewTransforms(ViewMatrix);
     Culler->Cull();
+    if (DrawEveryObject && !depthOnly) {
+        Visible.Clear();
+        for (Ts3dObject* object : Objects)
+            if (object->Material && object->Node) Visible.Add(object);
+    }
     SwitchLightsOff(c);
     if (depthOnly) {
         RenderDepthOnly(Visible);
@@ -166,7 +180,14 @@ void Ts3dScene::RenderView(bool depthOnly) {
         SortVisible();
         PassKind = pkFirstLightPass;
         CurrentLight = FirstLight();
+        // Every group draws every surface again at the depth the first
+        // group wrote, so the depth test (less) discards all that later
+        // groups draw: the picture is the first group's, and the others
+        // are left out.
+        bool drawn = false;
         for (Ts3dLight* light : ShadowLights) {
+            if (drawn && !DrawAllWork()) break;
+            drawn = true;
             SetupShadowProjection(light);
             SetupLights(light);
             RenderOpaque();
@@ -176,7 +197,7 @@ void Ts3dScene::RenderView(bool depthOnly) {
             ReleaseShadowUnit();
             ShadowLight = nullptr;
         }
-        if (!PlainLights.Empty()) {
+        if (!PlainLights.Empty() && (!drawn || DrawAllWork())) {
             SetupLights(nullptr);
             RenderOpaque();
             RenderBlended();
@@ -212,6 +233,24 @@ void Ts3dScene::SortVisible() {
             m->Objects.Add(object);
         }
     }
+    // Within a material, nearest first: the depth test then rejects the
+    // fragments of what lies behind before they are shaded. The materials
+    // keep their order (a material that fits no set-up draws with the state
+    // of the one before it), and opaque surfaces look the same in any order.
+    // (An insertion sort: stable without the buffer std::stable_sort
+    // allocates; a material's list is short.)
+    if (!DrawAllWork())
+        for (Ts3dMaterial* m : OpaqueMaterials) {
+            auto& list = m->Objects.Raw();
+            for (size_t i = 1; i < list.size(); i++) {
+                Ts3dObject* object = list[i];
+                const int64_t key = DepthKey(object);
+                size_t j = i;
+                for (; j > 0 && DepthKey(list[j - 1]) < key; j--)
+                    list[j] = list[j - 1];
+                list[j] = object;
+            }
+        }
     // Farthest first: eye-space z is negative in front of the viewer.
     std::sort(BlendedVisible.Raw().begin(), BlendedVisible.Raw().end(),
               [](const Ts3dObject* a, const Ts3dObject* b) { return DepthKey(a) < DepthKey(b); });
@@ -258,12 +297,14 @@ void Ts3dScene::DrawObject(Ts3dObject* object, bool setupFirst) {
 
 void Ts3dScene::RenderOpaque() {
     I3dContext* c = Context();
+    TPixelWorkScope work(pwOpaque, ScreenPixels());
     c->SetAmbientLight(ToT3dColor(AmbientColor));
     for (Ts3dMaterial* m : OpaqueMaterials) {
         CurrentMaterial = m;
         MaterialHandler->Material = m;
         for (int32_t p = 0; p < m->PassCount; p++) {
             MaterialHandler->BeginPass(p);
+            PixelWorkCountPass();
             for (Ts3dObject* object : m->Objects) {
                 if (!object->Visible) continue;
                 DrawObject(object, true);
@@ -279,18 +320,28 @@ void Ts3dScene::RenderOpaque() {
 
 void Ts3dScene::RenderBlended() {
     PassKind = pkBlendedPass;
+    TPixelWorkScope work(pwBlended, ScreenPixels());
     for (Ts3dObject* object : BlendedVisible) {
         DrawObject(object, false);
         CurrentMaterial = object->Material;
         MaterialHandler->Material = object->Material;
         for (int32_t p = 0; p < object->Material->PassCount; p++) {
             MaterialHandler->BeginPass(p);
+            PixelWorkCountPass();
             MaterialHandler->SetupObject(object);
             Device->DrawFaceList(object->Geometry->Faces.Get());
         }
     }
     ReleaseUnits();
     Device->ResetStreams();
+}
+
+uint64_t Ts3dScene::ScreenPixels() {
+    // Only counted work needs the size; the context is asked for nothing
+    // otherwise.
+    if (!PixelWorkEnabled()) return 0;
+    I3dContext* c = Context();
+    return c ? uint64_t(std::max(c->GetWidth(), 0)) * uint64_t(std::max(c->GetHeight(), 0)) : 0;
 }
 
 void Ts3dScene::ReleaseUnits() {

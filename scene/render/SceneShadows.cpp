@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 #include "scene/render/SceneRenderSupport.h"
 
 namespace {
@@ -33,6 +34,8 @@ const T3dTexGenCoord kCoords[4] = {gcS, gcT, gcR, gcQ};
 
 void Ts3dScene::RenderShadowMap(Ts3dLight* light) {
     TPushedContext pushed(Device.Get(), light->ShadowTarget.Get());
+    PixelWorkCountPass();
+    TPixelWorkScope work(pwShadowMaps, ScreenPixels());
     ClearOrDrawBackground();
     light->ShadowNearUsed = light->ShadowNear;
     light->ShadowFarUsed = light->ShadowFar;

@@ -152,6 +152,42 @@ TEST(EndToEnd, TheBenchmarkNamesTheSlowestPart) {
     EXPECT_THAT(r.out, ::testing::ContainsRegex("  relief +mean [0-9.]+ ms over 10 frames"));
     EXPECT_THAT(r.out, ::testing::ContainsRegex("  stage +mean [0-9.]+ ms over 20 frames"));
     EXPECT_THAT(r.out, ::testing::ContainsRegex("slowest part: (relief|stage) \\(mean"));
+    // The pixel work beside the times, per part too.
+    EXPECT_THAT(r.out, ::testing::ContainsRegex("passes: [0-9.]+ per frame; draw calls: [0-9.]+ per frame"));
+    EXPECT_THAT(r.out, ::testing::ContainsRegex("fragments per main-view pixel: [0-9.]+ \\(opaque"));
+    EXPECT_THAT(r.out, ::testing::ContainsRegex("shadow maps [0-9.]+ \\(0\\.[0-9]+ maps per frame\\)"));
+    EXPECT_THAT(r.out,
+                ::testing::ContainsRegex("programs compiled: [0-9]+ in parts' first frames, 0 in later"));
+    EXPECT_THAT(r.out,
+                ::testing::ContainsRegex("  stage +mean [0-9.]+ ms over 20 frames; [0-9.]+ fragments per "
+                                         "main-view pixel, [0-9.]+ passes"));
+}
+
+// The renderer leaves out work no pixel shows (later light groups, fades of
+// alpha 0, cube maps nothing samples, needless combiner stages and clamps):
+// the whole demo is the same to the bit with that work done.
+TEST(EndToEnd, LeavingOutWorkNoPixelShowsKeepsEveryFrame) {
+    TempDir shown, all;
+    const std::vector<std::string> args = {"--fps", "1", "--window", "160x120", "--render-frames"};
+    auto render = [&](const TempDir& dir) {
+        std::vector<std::string> a = args;
+        a.push_back(dir.Path());
+        return RunZumbrix(a);
+    };
+    CommandResult r = render(shown);
+    if (r.exitCode != 0 && r.err.find("display") != std::string::npos) GTEST_SKIP() << r.err;
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    setenv("ZUMBRIX_DRAW_ALL_WORK", "1", 1);
+    r = render(all);
+    unsetenv("ZUMBRIX_DRAW_ALL_WORK");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string different;
+    for (int k = 0; k < kFrames; k++) {
+        const std::vector<uint8_t> a = ReadFileBytes(shown.File(FrameName(k)));
+        ASSERT_FALSE(a.empty()) << FrameName(k);
+        if (a != ReadFileBytes(all.File(FrameName(k)))) different += " " + FrameName(k);
+    }
+    EXPECT_EQ(different, "") << "frames that differ";
 }
 
 } // namespace

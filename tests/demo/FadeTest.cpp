@@ -4,6 +4,7 @@
 #include "tests/demo/DemoTestSupport.h"
 
 #include "Mirel3d/Mirel3dOpengl/GLEntryPoints.h"
+#include "Mirel3d/Mirel3dOpengl/PixelWork.h"
 #include "demo/Console.h"
 #include "data/FlexibleStream.h"
 #include "demo/Fade.h"
@@ -124,6 +125,41 @@ TEST(Fade, AlphaZeroLeavesTheFrameAndFullAlphaReplacesIt) {
     EXPECT_RGB(probe.pixel, 255, 0, 0);
     w.FrameAt(6.0, 0.01f);
     EXPECT_RGB(probe.pixel, 0, 255, 0);
+}
+
+// A fade of alpha 0 changes no pixel, so it is not drawn at all: the frame
+// is the same, with one full-screen pass fewer.
+TEST(Fade, AFullyTransparentFadeIsLeftOut) {
+    DemoWindow w;
+    NEED_WINDOW(w);
+    ScriptedDemo demo;
+    demo.Load(w.Device(), R"(
+        <effect name="half" class="TFade">
+          <control name="color" kind="color"><key time="0" value="255 0 0 128"/></control></effect>
+        <effect name="clear" class="TFade">
+          <control name="color" kind="color"><key time="0" value="0 0 255 0"/></control></effect>
+        <part name="half" start="0" stop="10"/>
+        <part name="clear" start="0" stop="10"/>)");
+    FrameProbe probe{&w};
+    probe.Install();
+    TPixelWorkCounts work[2];
+    uint32_t pixel[2] = {};
+    for (int all = 0; all < 2; all++) {
+        SetDrawAllWork(all == 1);
+        PixelWorkEnable(true);
+        PixelWorkTakeFrame();
+        w.FrameAt(1.0 + all, 0.01f);
+        work[all] = PixelWorkTakeFrame();
+        pixel[all] = probe.pixel;
+        PixelWorkEnable(false);
+    }
+    SetDrawAllWork(false);
+    EXPECT_EQ(pixel[0], pixel[1]);
+    EXPECT_RGB(pixel[0], 128, 0, 0);
+    EXPECT_EQ(work[0].Passes + 1, work[1].Passes);
+    EXPECT_EQ(work[0].Scopes[pwFades], 1u);
+    EXPECT_EQ(work[1].Scopes[pwFades], 2u);
+    EXPECT_LT(work[0].Fragments[pwFades], work[1].Fragments[pwFades]);
 }
 
 TEST(Fade, SplineColourRisesHoldsAndFallsWithThePartsLocalTime) {
