@@ -233,24 +233,6 @@ void Ts3dScene::SortVisible() {
             m->Objects.Add(object);
         }
     }
-    // Within a material, nearest first: the depth test then rejects the
-    // fragments of what lies behind before they are shaded. The materials
-    // keep their order (a material that fits no set-up draws with the state
-    // of the one before it), and opaque surfaces look the same in any order.
-    // (An insertion sort: stable without the buffer std::stable_sort
-    // allocates; a material's list is short.)
-    if (!DrawAllWork())
-        for (Ts3dMaterial* m : OpaqueMaterials) {
-            auto& list = m->Objects.Raw();
-            for (size_t i = 1; i < list.size(); i++) {
-                Ts3dObject* object = list[i];
-                const int64_t key = DepthKey(object);
-                size_t j = i;
-                for (; j > 0 && DepthKey(list[j - 1]) < key; j--)
-                    list[j] = list[j - 1];
-                list[j] = object;
-            }
-        }
     // Farthest first: eye-space z is negative in front of the viewer.
     std::sort(BlendedVisible.Raw().begin(), BlendedVisible.Raw().end(),
               [](const Ts3dObject* a, const Ts3dObject* b) { return DepthKey(a) < DepthKey(b); });
